@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the show needs, only those that are missing.
+#   ./setup.sh          what building and playing the show needs
+#   ./setup.sh --test   that, plus what the tests need
+# As root it runs apt-get; otherwise it prints the exact apt-get line to run and stops.
+set -euo pipefail
+
+packages=(
+  cmake g++ make pkg-config
+  libsdl1.2-compat-dev libgl-dev libpng-dev libmpg123-dev libfftw3-dev
+  libgtest-dev googletest libbenchmark-dev
+  xvfb xauth
+)
+test_packages=(xdotool lame sox imagemagick)
+
+wanted=("${packages[@]}")
+if [ "${1:-}" = "--test" ]; then wanted+=("${test_packages[@]}"); fi
+
+missing=()
+for p in "${wanted[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then missing+=("$p"); fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+install_line="apt-get install -y ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing Debian packages. Run as root:"
+  echo "  apt-get update && $install_line"
+  exit 1
+fi
+apt-get update -q
+DEBIAN_FRONTEND=noninteractive $install_line

@@ -1,0 +1,14 @@
+// The eight fixed anchor points, in window pixels, on which electro flashes appear. Drawn once at
+// start-up: they are the first sixteen random draws after seeding.
+#pragma once
+#include <vector>
+
+struct Point2 {
+    float x, y;
+};
+
+constexpr int ElectroPointCount = 8;
+extern std::vector<Point2> ElectroPoints;
+
+// --- Start-up
+void buildElectroPoints();  // 8 points: y = H/2 + [-200, 200) drawn first, then x in [50, W-50)

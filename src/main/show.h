@@ -1,0 +1,42 @@
+// The show's start-up, frame loop and closing screen. The loop meets the outside world (music,
+// display, keyboard) only through ShowHost, so the live show and offline tools run the same logic.
+#pragma once
+#include <cstdint>
+
+// Where the music position and spectrum come from and where finished frames go.
+class ShowHost {
+public:
+    virtual ~ShowHost() = default;
+    virtual void fetchSpectrum() = 0;        // refreshes the spectrum array for this frame
+    virtual uint32_t musicPosition() = 0;    // milliseconds
+    virtual uint32_t musicLength() = 0;      // milliseconds
+    virtual void endFrame() = 0;             // presents the frame, takes in input
+    virtual bool escapePressed() = 0;        // the one key that ends the show
+};
+
+// The live show: the real music player, SDL's display and keyboard.
+class LiveHost : public ShowHost {
+public:
+    void fetchSpectrum() override;
+    uint32_t musicPosition() override;
+    uint32_t musicLength() override;
+    void endFrame() override;
+    bool escapePressed() override;
+};
+
+enum class LoopExit { Escape, ShowOver };
+
+constexpr int ShowWidth = 1024;                  // pixels
+constexpr int ShowHeight = 768;                  // pixels
+constexpr float CueLifetime = 2.0f;              // seconds each typography sprite lives
+constexpr double ClosingDuration = 2.1;          // seconds of demoTime the closing screen lasts
+constexpr const char* TrackFileName = "bass_300808.mp3";
+
+// --- Start-up (after initVideo, before initMusic)
+void startShow();  // anchor points, all textures, the cue list and blending, in that fixed order
+
+// --- Running
+LoopExit runFrameLoop(ShowHost& host);      // until Escape, or the music is over and no fragment lives
+LoopExit runClosingScreen(ShowHost& host);  // 2.1 s of end.png pulsing, or until Escape
+void drawClosingFrame(float now);           // one closing frame at demoTime now (seconds)
+float closingOpacity(float now);            // 0.8..1.0, pulsing with demoTime now (seconds)

@@ -1,0 +1,62 @@
+// Drawing primitives over OpenGL 1.x immediate mode.
+#include "utils/draw.h"
+
+#include <SDL_opengl.h>
+
+#include <cmath>
+
+void bindTexture(uint32_t name)
+{
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, name);
+}
+
+void disableTexturing() { glDisable(GL_TEXTURE_2D); }
+
+void setOrtho(float left, float right, float bottom, float top)
+{
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(left, right, bottom, top, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void drawTexturedQuad(float x0, float y0, float x1, float y1)
+{
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glNormal3f(0, 0, 1);
+    glVertex2f(x0, y0);
+    glTexCoord2f(1, 0);
+    glNormal3f(0, 0, 1);
+    glVertex2f(x1, y0);
+    glTexCoord2f(1, 1);
+    glNormal3f(0, 0, 1);
+    glVertex2f(x1, y1);
+    glTexCoord2f(0, 1);
+    glNormal3f(0, 0, 1);
+    glVertex2f(x0, y1);
+    glEnd();
+}
+
+DiscVertex discRimVertex(int i, float rx, float ry)
+{
+    // The angle is rounded to single precision before the sine and cosine, as are their results.
+    const float angle = float(i * 0.17453292519943295);
+    return {rx * float(std::cos(angle)), ry * float(std::sin(angle))};
+}
+
+void drawDisc(float cx, float cy, float rx, float ry)
+{
+    glPushMatrix();
+    glTranslatef(cx, cy, 0);
+    glBegin(GL_TRIANGLE_FAN);
+    glVertex2f(0, 0);
+    for (int i = 0; i <= DiscSegments; ++i) {
+        const DiscVertex v = discRimVertex(i, rx, ry);
+        glVertex2f(v.x, v.y);
+    }
+    glEnd();
+    glPopMatrix();
+}

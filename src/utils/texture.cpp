@@ -1,0 +1,59 @@
+// Texture upload. A grey image becomes an alpha-only texture: under GL's default modulate
+// environment it is a coverage mask tinted by the current colour, which is how the effects use it.
+#include "utils/texture.h"
+
+#include <SDL_opengl.h>
+
+#include <string>
+
+#include "utils/fatal.h"
+
+namespace {
+GLenum pixelFormat(int channels)
+{
+    switch (channels) {
+    case 1: return GL_ALPHA;
+    case 3: return GL_RGB;
+    default: return GL_RGBA;
+    }
+}
+}  // namespace
+
+int maxTextureSize()
+{
+    GLint size = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+    return size;
+}
+
+uint32_t uploadTexture(const Image& image)
+{
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    const GLenum format = pixelFormat(image.channels);
+
+    // Rows are tightly packed, so any row length must be accepted, not only multiples of four.
+    GLint previousAlignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &previousAlignment);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), image.width, image.height, 0, format, GL_UNSIGNED_BYTE,
+                 image.pixels.data());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, previousAlignment);
+
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    return name;
+}
+
+uint32_t loadTexture(const char* fileName)
+{
+    ImageLimits limits;
+    if (const int glLimit = maxTextureSize(); glLimit > 0) limits.maxDimension = glLimit;
+    Image image;
+    std::string error;
+    if (!decodePng(fileName, image, error, limits)) fatalExit(1, "%s\n", error.c_str());
+    return uploadTexture(image);
+}

@@ -1,0 +1,38 @@
+// The texture sets. Load order decides the texture names GL hands out, so it is fixed: electro,
+// blend, library, then (after the cue list) the closing image.
+#include "utils/texture_library.h"
+
+#include "utils/format.h"
+#include "utils/texture.h"
+
+TextureTable TextureLibrary;
+uint32_t ElectroTextures[ElectroTextureCount];
+uint32_t BlendTextures[BlendTextureCount];
+uint32_t EndTexture = NoTexture;
+
+const char* const LibraryFileNames[LibraryTextureCount] = {
+    "big-circle.png", "path1.png", "typo1.png", "typo2.png", "typo3.png",
+    "star.png",       "typo0.png", "m0.png",    "l2.png",
+};
+
+void loadTextureLibrary()
+{
+    // Every name is listed before the first load, so a failed load leaves the names complete.
+    for (const char* name : LibraryFileNames) TextureLibrary.fileNames.emplace_back(name);
+    for (const std::string& name : TextureLibrary.fileNames) TextureLibrary.textures.push_back(loadTexture(name.c_str()));
+}
+
+void loadNumberedTextures()
+{
+    for (int i = 0; i < ElectroTextureCount; ++i) ElectroTextures[i] = loadTexture(formatString("ec%d.png", i).c_str());
+    for (int i = 0; i < BlendTextureCount; ++i) BlendTextures[i] = loadTexture(formatString("blend%02d.png", i).c_str());
+}
+
+void loadEndTexture() { EndTexture = loadTexture("end.png"); }
+
+uint32_t findTexture(const std::string& fileName)
+{
+    for (size_t i = 0; i < TextureLibrary.fileNames.size() && i < TextureLibrary.textures.size(); ++i)
+        if (TextureLibrary.fileNames[i] == fileName) return TextureLibrary.textures[i];
+    return NoTexture;
+}

@@ -1,0 +1,34 @@
+// Every texture of the show, loaded once at start-up in a fixed order and kept for the whole run:
+// the nine library textures found by file name, the electro and blend sets found by index, and the
+// closing image.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The nine typography textures, found by the PNG file name they were loaded from.
+struct TextureTable {
+    std::vector<std::string> fileNames;   // in load order
+    std::vector<uint32_t> textures;       // textures[i] was made from fileNames[i]
+};
+
+constexpr int ElectroTextureCount = 6;
+constexpr int BlendTextureCount = 20;
+constexpr int LibraryTextureCount = 9;
+
+extern TextureTable TextureLibrary;
+extern uint32_t ElectroTextures[ElectroTextureCount];  // ec0.png .. ec5.png
+extern uint32_t BlendTextures[BlendTextureCount];      // blend00.png .. blend19.png
+extern uint32_t EndTexture;                            // end.png
+
+// The library's file names, in load order.
+extern const char* const LibraryFileNames[LibraryTextureCount];
+
+// --- Loading (start-up, needs a GL context; any failure stops the process)
+void loadTextureLibrary();     // fills TextureLibrary from LibraryFileNames
+void loadNumberedTextures();   // fills ElectroTextures, then BlendTextures
+void loadEndTexture();         // fills EndTexture
+
+// --- Lookup
+constexpr uint32_t NoTexture = 0;  // GL never hands out 0 as a texture name
+uint32_t findTexture(const std::string& fileName);  // first exact match in TextureLibrary, else NoTexture

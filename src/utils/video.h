@@ -1,0 +1,29 @@
+// The display, the input state and the wall clock, over SDL 1.2. All of it runs on the main thread.
+// The clock's tick source is a seam: tests and the capture tool script time through it.
+#pragma once
+#include <cstdint>
+
+// --- Display
+void initVideo(int width, int height, bool fullscreen);  // opens the GL display; exits 1 if SDL can't start
+void closeVideo();                                      // shows the pointer again and quits SDL
+int screenWidth();                                      // pixels, the width asked of initVideo
+int screenHeight();                                     // pixels, the height asked of initVideo
+void endFrame();                                        // drains events into the input state, swaps buffers
+
+// --- Clock
+float demoTime();                           // seconds since start-up, from the tick source (SDL's tick counter)
+using TickSource = uint32_t (*)();          // milliseconds, like SDL_GetTicks
+void setTickSource(TickSource source);      // nullptr restores SDL_GetTicks
+
+// --- Input (levels as of the last endFrame; SDL 1.2 key codes, 0..511)
+bool keyDown(int key);        // held now
+bool keyWasDown(int key);     // held before the last endFrame
+float mouseX();               // window pixels, origin top-left
+float mouseY();
+float lastMouseX();
+float lastMouseY();
+bool mouseDown();             // left button held
+bool lastMouseDown();
+
+// --- Diagnostics
+void countFps();              // counts one frame; prints "fps=N" once a second (the show never calls it)
