@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 ./build.sh
 cd data
 if [ -n "${DISPLAY:-}" ]; then
-  exec ../build/src/main/show
+  exec ../build/bin/show
 fi
 echo "No display: playing on a virtual 1024x768 display with silent audio." >&2
-exec xvfb-run -a -s "-screen 0 1024x768x24" env SDL_AUDIODRIVER=dummy ../build/src/main/show
+exec xvfb-run -a -s "-screen 0 1024x768x24" env SDL_AUDIODRIVER=dummy ../build/bin/show

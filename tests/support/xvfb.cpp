@@ -1,0 +1,60 @@
+// XvfbServer. -displayfd lets the server pick a free display number and report it when it is ready,
+// so parallel tests never race for a display.
+#include "support/xvfb.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+#include "support/temp_dir.h"
+
+XvfbServer::XvfbServer()
+{
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+    fcntl(fds[0], F_SETFD, FD_CLOEXEC);  // only the write end goes to the server
+    ProcessOptions options;
+    options.timeoutSeconds = 3600;
+    server_ = std::make_unique<Process>(
+        std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
+                                 "-nolisten", "tcp", "-noreset"},
+        options);
+    close(fds[1]);
+    std::string number;
+    const double deadline = monotonicSeconds() + 20;
+    while (monotonicSeconds() < deadline) {
+        pollfd p = {fds[0], POLLIN, 0};
+        if (poll(&p, 1, 200) <= 0) continue;
+        char c;
+        if (read(fds[0], &c, 1) != 1) break;
+        if (c == '\n') break;
+        number += c;
+    }
+    close(fds[0]);
+    if (number.empty()) throw std::runtime_error("Xvfb did not start");
+    display_ = ":" + number;
+}
+
+XvfbServer::~XvfbServer() = default;
+
+bool XvfbServer::sendKey(const std::string& key)
+{
+    ProcessOptions options;
+    options.env["DISPLAY"] = display_;
+    options.timeoutSeconds = 20;
+    return runProcess({"xdotool", "key", key}, options).exitCode == 0;
+}
+
+bool XvfbServer::screenshot(Image& out)
+{
+    TempDir dir;
+    const std::string file = dir.file("shot.png");
+    ProcessOptions options;
+    options.env["DISPLAY"] = display_;
+    options.timeoutSeconds = 30;
+    if (runProcess({"import", "-window", "root", "-depth", "8", "PNG24:" + file}, options).exitCode != 0) return false;
+    std::string error;
+    return decodePng(file.c_str(), out, error);
+}

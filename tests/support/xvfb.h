@@ -1,0 +1,22 @@
+// A private X server (Xvfb, 1024x768x24) for end-to-end runs of the real programs, with keys sent by
+// xdotool and screenshots taken by ImageMagick's import.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "support/process.h"
+#include "utils/image.h"
+
+class XvfbServer {
+public:
+    XvfbServer();    // starts the server and waits until it accepts clients; throws if it can't
+    ~XvfbServer();
+
+    const std::string& display() const { return display_; }  // ":N"
+    bool sendKey(const std::string& key);                     // xdotool key, e.g. "Escape"
+    bool screenshot(Image& out);                              // whole screen, rows bottom first
+
+private:
+    std::string display_;
+    std::unique_ptr<Process> server_;
+};
