@@ -1,0 +1,183 @@
+// The real show, end to end, in a temporary working directory on a private X server: its failure
+// lines and statuses, Escape, and the closing screen as it appears on the screen.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/png_write.h"
+#include "support/process.h"
+#include "support/show_files.h"
+#include "support/temp_dir.h"
+#include "support/track.h"
+#include "support/xvfb.h"
+
+namespace {
+const std::string ShowBinary = std::string(SHOW_BIN_DIR) + "/show";
+
+// The closing image: four flat quadrants, easy to recognise and to measure opacity on.
+struct Quadrant {
+    int x, y;     // centre, in image pixels from the bottom-left
+    int r, g, b;
+};
+constexpr Quadrant EndQuadrants[] = {
+    {128, 128, 250,  40,  40},   // bottom-left
+    {384, 128,  40, 250,  40},   // bottom-right
+    {128, 384,  40,  40, 250},   // top-left
+    {384, 384, 250, 250, 250},   // top-right
+};
+
+void writeEndImage(const std::string& path)
+{
+    std::vector<uint8_t> rgba(512 * 512 * 4);
+    for (int row = 0; row < 512; ++row) {
+        const int y = 511 - row;  // file rows run top first
+        for (int x = 0; x < 512; ++x) {
+            const Quadrant& q = EndQuadrants[(y >= 256 ? 2 : 0) + (x >= 256 ? 1 : 0)];
+            uint8_t* p = &rgba[(size_t(row) * 512 + size_t(x)) * 4];
+            p[0] = uint8_t(q.r);
+            p[1] = uint8_t(q.g);
+            p[2] = uint8_t(q.b);
+            p[3] = 255;
+        }
+    }
+    writeRgbaPng(path, 512, 512, rgba);
+}
+
+struct Pixel {
+    int r, g, b;
+};
+Pixel at(const Image& shot, int x, int y)
+{
+    const uint8_t* p = &shot.pixels[(size_t(y) * size_t(shot.width) + size_t(x)) * size_t(shot.channels)];
+    return {p[0], p[1], p[2]};
+}
+
+// The opacity the closing image was drawn with, or a negative value if the shot does not show it.
+double closingOpacityIn(const Image& shot)
+{
+    if (shot.width != 1024 || shot.height != 768 || shot.channels < 3) return -1;
+    double lowest = 2, highest = -1;
+    for (const Quadrant& q : EndQuadrants) {
+        const Pixel p = at(shot, q.x, q.y);
+        const double ratios[] = {p.r / double(q.r), p.g / double(q.g), p.b / double(q.b)};
+        for (double ratio : ratios) {
+            lowest = std::min(lowest, ratio);
+            highest = std::max(highest, ratio);
+        }
+    }
+    if (highest < 0.2 || highest - lowest > 0.03) return -1;  // black, or not one image under one opacity
+    return (lowest + highest) / 2;
+}
+
+bool blackOutsideTheSquare(const Image& shot)
+{
+    for (int y = 0; y < 768; y += 7)
+        for (int x = 0; x < 1024; x += 7) {
+            if (x < 512 && y < 512) continue;
+            const Pixel p = at(shot, x, y);
+            if (p.r + p.g + p.b > 0) return false;
+        }
+    return true;
+}
+
+class ShowEndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { server = std::make_unique<XvfbServer>(); }
+    static void TearDownTestSuite() { server.reset(); }
+
+    void SetUp() override { putShowImages(dir.path()); }
+
+    ProcessOptions showOptions(double timeout = 120) const
+    {
+        ProcessOptions options;
+        options.workDir = dir.path();
+        options.env["DISPLAY"] = server->display();
+        options.env["SDL_AUDIODRIVER"] = "dummy";
+        options.env["SDL_NO_SIGNAL_HANDLERS"] = "1";
+        options.unsetEnv = {"SDL_VIDEODRIVER"};
+        options.timeoutSeconds = timeout;
+        return options;
+    }
+
+    void putTrack(double seconds) { ASSERT_TRUE(makeTrack(dir.file("bass_300808.mp3"), seconds, "sine 220 sine 440")); }
+
+    static std::unique_ptr<XvfbServer> server;
+    TempDir dir;
+};
+std::unique_ptr<XvfbServer> ShowEndToEnd::server;
+}  // namespace
+
+TEST_F(ShowEndToEnd, MissingImageStopsWithItsName)
+{
+    putTrack(5);
+    for (const char* name : {"star.png", "blend07.png", "end.png"}) {
+        std::filesystem::rename(dir.file(name), dir.file("away.png"));
+        const ProcessResult r = runProcess({ShowBinary}, showOptions());
+        EXPECT_EQ(r.out, std::string("can't open texture ") + name + "\n");
+        EXPECT_NE(r.exitCode, 0) << name;
+        EXPECT_EQ(r.signal, 0) << name;
+        std::filesystem::rename(dir.file("away.png"), dir.file(name));
+    }
+}
+
+TEST_F(ShowEndToEnd, NoDisplayStopsWithSdlsReason)
+{
+    ProcessOptions options = showOptions();
+    options.unsetEnv.push_back("DISPLAY");
+    options.env.erase("DISPLAY");
+    options.env["SDL_VIDEODRIVER"] = "x11";  // the desktop driver, with no X server to talk to
+    const ProcessResult r = runProcess({ShowBinary}, options);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.rfind("couldn't initialize SDL: ", 0), 0u) << r.out;
+    EXPECT_GT(r.out.size(), std::string("couldn't initialize SDL: \n").size()) << "SDL's reason follows";
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+}
+
+TEST_F(ShowEndToEnd, EscapeEndsTheShowQuietly)
+{
+    putTrack(60);
+    Process show({ShowBinary}, showOptions());
+    // The key only reaches the window once it is up; keep pressing until the show has gone.
+    const double deadline = monotonicSeconds() + 30;
+    while (show.running() && monotonicSeconds() < deadline) {
+        usleep(700 * 1000);
+        server->sendKey("Escape");
+    }
+    const ProcessResult r = show.wait();
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(ShowEndToEnd, ClosingScreenShowsTheEndImagePulsing)
+{
+    putTrack(3);
+    writeEndImage(dir.file("end.png"));
+    Process show({ShowBinary}, showOptions());
+    std::vector<double> opacities;
+    bool framed = true;
+    while (show.running()) {
+        Image shot;
+        if (!server->screenshot(shot)) continue;
+        const double opacity = closingOpacityIn(shot);
+        if (opacity < 0) continue;
+        opacities.push_back(opacity);
+        framed = framed && blackOutsideTheSquare(shot);
+    }
+    const ProcessResult r = show.wait();
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "");
+    ASSERT_FALSE(opacities.empty()) << "the closing screen was never seen";
+    for (double o : opacities) {
+        EXPECT_GE(o, 0.79);
+        EXPECT_LE(o, 1.0);
+    }
+    EXPECT_TRUE(framed) << "only the lower-left 512x512 square is drawn";
+}
