@@ -3,12 +3,10 @@
 #pragma once
 #include <vector>
 
-struct Point2 {
-    float x, y;
-};
+#include "fragments/fragment.h"
 
 constexpr int ElectroPointCount = 8;
 extern std::vector<Point2> ElectroPoints;
 
 // --- Start-up
-void buildElectroPoints();  // 8 points: y = H/2 + [-200, 200) drawn first, then x in [50, W-50)
+void buildElectroPoints();  // replaces the list with 8 points: y = H/2 + [-200, 200) drawn first, then x in [50, W-50)
