@@ -2,20 +2,33 @@
 // with a few dozen live fragments that is cheaper than any linked structure.
 #include "timeline/active_fragments.h"
 
+#include <algorithm>
+
 #include "utils/random.h"
 #include "utils/video.h"
 
 FragmentList ActiveFragments;
 
-void addFragment(std::unique_ptr<Fragment> fragment)
+size_t addFragment(std::unique_ptr<Fragment> fragment)
 {
-    const size_t index = size_t(randomFloat(float(ActiveFragments.size())));
+    // randomFloat(n) stays below n for any list this show can build; the clamp keeps an absurdly
+    // long list (where single precision rounds up to n) from inserting past the end.
+    const size_t n = ActiveFragments.size();
+    const size_t index = std::min(size_t(randomFloat(float(n))), n);
     ActiveFragments.insert(ActiveFragments.begin() + std::ptrdiff_t(index), std::move(fragment));
+    return index;
 }
 
-void addFragmentAtFront(std::unique_ptr<Fragment> fragment)
+size_t addFragmentAtFront(std::unique_ptr<Fragment> fragment)
 {
     ActiveFragments.insert(ActiveFragments.begin(), std::move(fragment));
+    return 0;
+}
+
+bool hasExpired(const Fragment& f, float now)
+{
+    // The end is formed in double so a fragment at exactly start + lifetime is still drawn.
+    return double(now) > double(f.start) + double(f.lifetime);
 }
 
 void drawFragments()
@@ -23,10 +36,8 @@ void drawFragments()
     const float now = demoTime();
     size_t i = 0;
     while (i < ActiveFragments.size()) {
-        const Fragment& f = *ActiveFragments[i];
-        // The end is formed in double so a fragment at exactly start + lifetime is still drawn.
-        if (double(now) > double(f.start) + double(f.lifetime)) {
-            ActiveFragments.erase(ActiveFragments.begin() + std::ptrdiff_t(i));
+        if (hasExpired(*ActiveFragments[i], now)) {
+            ActiveFragments.erase(ActiveFragments.begin() + std::ptrdiff_t(i));  // releases it
         } else {
             ActiveFragments[i]->draw(now);
             ++i;

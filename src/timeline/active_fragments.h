@@ -1,6 +1,7 @@
 // The one ordered list of live fragments. List order is drawing order: later entries paint over
 // earlier ones. The list owns its fragments and releases each in the first sweep that finds it expired.
 #pragma once
+#include <cstddef>
 #include <memory>
 #include <vector>
 
@@ -9,9 +10,12 @@
 using FragmentList = std::vector<std::unique_ptr<Fragment>>;
 extern FragmentList ActiveFragments;
 
-// --- Insertion
-void addFragment(std::unique_ptr<Fragment> fragment);         // at index randomFloat(n), one draw, never last
-void addFragmentAtFront(std::unique_ptr<Fragment> fragment);  // at index 0, no draw
+// --- Insertion (both return the new fragment's index)
+size_t addFragment(std::unique_ptr<Fragment> fragment);         // at randomFloat(n) truncated: one draw, never last
+size_t addFragmentAtFront(std::unique_ptr<Fragment> fragment);  // at 0, no draw
 
 // --- Per frame
 void drawFragments();  // reads demoTime() once; removes expired entries, draws the rest in order
+
+// --- Pure rules (no GL)
+bool hasExpired(const Fragment& fragment, float now);  // now > start + lifetime, the sum in double

@@ -1,5 +1,9 @@
-// The per-frame scene step: clear, pixel projection, sweep the live fragments, spawn from the spectrum.
+// The per-frame scene step: clear, pixel projection, sweep the live fragments, then spawn from the
+// spectrum. Spawned fragments are first drawn in the next frame.
 #pragma once
 
 // --- Per frame
-void renderScene(float time);  // time: music position in seconds
+void renderScene(float time);  // time: music position in seconds, the value dispatchCues got
+
+// --- Restart
+void resetTimeline();  // empties ActiveFragments and CueList, zeroes the spawn times (tests and tools)
