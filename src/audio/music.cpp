@@ -1,27 +1,94 @@
-// Music stand-in until the streaming player lands: a silent three-second "track" on the wall clock.
+// The show's music over SDL audio (the 1.2 API): a StreamPlayer fed by its decoder thread, an SDL
+// callback that only copies from it, and the main-thread queries. Every failing step stops the process
+// through checkFmod with this component's own codes (music_errors.h).
 #include "audio/music.h"
 
+#include <SDL.h>
+
+#include "audio/music_errors.h"
+#include "audio/spectrum_analysis.h"
+#include "audio/stream_player.h"
 #include "utils/fatal.h"
-#include "utils/video.h"
 
 float spectrum[SpectrumSize];
 
 namespace {
-float startTime = 0;
-constexpr uint32_t StandInLength = 3000;
-}  // namespace
+constexpr Uint16 DeviceBufferFrames = 1024;   // a power of two: SDL's dummy driver crashes on others
+constexpr size_t PrefillFrames = 22050;       // half a second decoded before the first callback
 
-void initMusic(const char*) { startTime = demoTime(); }
-void fetchSpectrum() {}
-uint32_t musicPosition()
+// Plain pointers on purpose: a fatal stop exits with the device still calling back into the player,
+// so nothing of it may be destroyed by exit's clean-up.
+StreamPlayer* player = nullptr;
+SpectrumAnalyser* analyser = nullptr;
+uint32_t lastPositionMs = 0;   // what the position queries answer while nothing is open
+
+void audioCallback(void* userData, Uint8* stream, int bytes)
 {
-    const float elapsed = demoTime() - startTime;
-    return elapsed <= 0 ? 0 : uint32_t(elapsed * 1000.0f);
+    auto* p = static_cast<StreamPlayer*>(userData);
+    p->fill(reinterpret_cast<int16_t*>(stream), size_t(bytes) / (sizeof(int16_t) * MusicChannels), steadyNowNs());
 }
-uint32_t musicLength() { return StandInLength; }
-void closeMusic() {}
+}  // namespace
 
 void checkFmod(int result)
 {
-    if (result != 0) fatalExit(-1, "FMOD error! (%d) %s\n", result, "stand-in error");
+    if (result != MusicOk) fatalExit(-1, "FMOD error! (%d) %s\n", result, musicErrorText(result));
+}
+
+void initMusic(const char* fileName)
+{
+    if (player) checkFmod(MusicAlreadyOpen);
+    auto* opening = new StreamPlayer;
+    // The file first, so a bad track reads the same on a machine without sound.
+    checkFmod(opening->open(fileName));
+    opening->prefill(PrefillFrames);
+    checkFmod(opening->startDecoderThread());
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) checkFmod(AudioSystemUnavailable);
+
+    SDL_AudioSpec wanted{};
+    wanted.freq = MusicSampleRate;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = MusicChannels;
+    wanted.samples = DeviceBufferFrames;
+    wanted.callback = audioCallback;
+    wanted.userdata = opening;
+    // No "obtained" spec: SDL then converts to whatever the device really takes, so the callback
+    // always fills 44.1 kHz 16-bit stereo.
+    if (SDL_OpenAudio(&wanted, nullptr) != 0) checkFmod(AudioDeviceUnavailable);
+
+    opening->setLatencyFrames(wanted.samples);
+    analyser = new SpectrumAnalyser;
+    player = opening;
+    lastPositionMs = 0;
+    SDL_PauseAudio(0);
+}
+
+void fetchSpectrum()
+{
+    if (!player) checkFmod(MusicNotOpen);
+    checkFmod(player->decodeError());
+    // The history only misses the window if this thread stalled for a third of a second between reading
+    // the position and copying; the next try starts from the newer position.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        if (player->spectrumAt(player->playFrame(steadyNowNs()), *analyser, spectrum)) return;
+    }
+}
+
+uint32_t musicPosition()
+{
+    if (player) lastPositionMs = framesToMs(player->playFrame(steadyNowNs()));
+    return lastPositionMs;
+}
+
+uint32_t musicLength() { return player ? framesToMs(player->trackFrames()) : 0; }
+
+void closeMusic()
+{
+    if (!player) checkFmod(MusicNotOpen);
+    SDL_CloseAudio();   // returns after the last callback; none runs from here on
+    player->stop();
+    delete player;
+    player = nullptr;
+    delete analyser;
+    analyser = nullptr;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }

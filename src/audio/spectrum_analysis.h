@@ -2,7 +2,9 @@
 // one channel at 44.1 kHz, giving 256 magnitudes about 86 Hz apart. Pure computation (FFTW), shared
 // by the live player and the offline tools so that both see the same numbers.
 #pragma once
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 
 constexpr int AnalysisSize = 512;        // samples per analysis
 constexpr int AnalysisBins = 256;        // magnitudes out: entry k centred near k * 86.13 Hz
@@ -25,3 +27,24 @@ private:
     void* output_;   // fftwf_complex[AnalysisSize / 2 + 1]
     void* plan_;     // fftwf_plan
 };
+
+// --- The spectrum at a play position (the one definition the live player and the tools share)
+// The newest AnalysisSize samples of channel 0 before positionFrame (frames before the track's start
+// are silence), analysed; all zeros once the position has reached trackFrames, the end of the track.
+// readChannel0(first, count, dst) copies channel 0 of frames [first, first + count) and may refuse
+// (returns false), in which case nothing is written to out and the result is false.
+template <class Channel0Reader>
+bool analyseAtFrame(SpectrumAnalyser& analyser, uint64_t positionFrame, uint64_t trackFrames,
+                    Channel0Reader&& readChannel0, float* out)
+{
+    if (positionFrame >= trackFrames) {
+        std::fill(out, out + AnalysisBins, 0.0f);
+        return true;
+    }
+    float window[AnalysisSize];
+    const size_t lead = positionFrame < uint64_t(AnalysisSize) ? size_t(AnalysisSize - positionFrame) : 0;
+    std::fill(window, window + lead, 0.0f);
+    if (!readChannel0(positionFrame + lead - AnalysisSize, AnalysisSize - lead, window + lead)) return false;
+    analyser.analyse(window, out);
+    return true;
+}

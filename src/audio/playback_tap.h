@@ -1,0 +1,42 @@
+// What the audio callback has handed to the device, published for the main thread without locks:
+// the running frame count with the moment of that hand-over, and the newest channel-0 samples.
+// The callback never waits; a reader that races a hand-over simply reads again.
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+struct TapReading {
+    uint64_t frames = 0;   // frames handed to the device so far (track, then silence after its end)
+    int64_t timeNs = 0;    // steady-clock nanoseconds of the hand-over that reached that count; 0 before any
+};
+
+class PlaybackTap {
+public:
+    static constexpr size_t HistoryFrames = 16384;   // channel-0 samples kept, about 0.37 s at 44.1 kHz
+
+    PlaybackTap();
+    PlaybackTap(const PlaybackTap&) = delete;
+    PlaybackTap& operator=(const PlaybackTap&) = delete;
+
+    // --- Callback side (one thread); nothing is visible until publish()
+    void append(const float* interleaved, size_t frames, int channels);  // keeps channel 0 of each frame
+    void appendSilence(size_t frames);
+    void publish(int64_t timeNs);     // makes every appended frame visible, stamped with timeNs
+
+    // --- Reader side (any thread)
+    TapReading latest() const;        // a consistent count and time pair
+    // Channel 0 of frames [first, first + count): false if any of them is not yet published or has
+    // already been overwritten (count <= HistoryFrames).
+    bool copyChannel0(uint64_t first, size_t count, float* out) const;
+
+private:
+    void reserve(size_t frames);
+    std::unique_ptr<std::atomic<float>[]> history_;
+    uint64_t pending_ = 0;                    // callback's own count, ahead of the published one
+    std::atomic<uint64_t> reserved_{0};       // frames the callback may have written into the history
+    std::atomic<uint32_t> sequence_{0};       // odd while a publish is under way
+    std::atomic<uint64_t> frames_{0};
+    std::atomic<int64_t> timeNs_{0};
+};

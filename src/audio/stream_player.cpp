@@ -1,0 +1,138 @@
+// StreamPlayer. The decoder thread polls the ring every few milliseconds instead of being woken by
+// the callback: waking it would mean a syscall or a lock in the callback, and 1.5 s of samples ahead
+// makes a short sleep harmless.
+#include "audio/stream_player.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <system_error>
+
+#include "audio/music_errors.h"
+#include "audio/spectrum_analysis.h"
+
+namespace {
+constexpr auto DecoderNap = std::chrono::milliseconds(5);
+}  // namespace
+
+uint64_t estimatePlayFrame(const TapReading& reading, int64_t nowNs, uint32_t latencyFrames)
+{
+    if (reading.timeNs == 0) return 0;   // nothing handed over yet
+    const int64_t sinceNs = std::max<int64_t>(0, nowNs - reading.timeNs);
+    const double advanced = double(sinceNs) * MusicSampleRate / 1e9;
+    const double heard = double(reading.frames) - double(latencyFrames) + advanced;
+    if (heard <= 0) return 0;
+    return std::min(reading.frames, uint64_t(heard));
+}
+
+int16_t toDeviceSample(float sample)
+{
+    const float scaled = std::nearbyint(sample * 32768.0f);
+    return int16_t(std::clamp(scaled, -32768.0f, 32767.0f));
+}
+
+int64_t steadyNowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+StreamPlayer::StreamPlayer()
+    : ring_(RingFrames * MusicChannels),
+      decodeBuffer_(DecodeChunkFrames * MusicChannels),
+      callbackBuffer_(MaxCallbackFrames * MusicChannels)
+{
+}
+
+StreamPlayer::~StreamPlayer() { stop(); }
+
+int StreamPlayer::open(const char* fileName)
+{
+    const int result = decoder_.open(fileName);
+    trackFrames_ = decoder_.frames();
+    return result;
+}
+
+void StreamPlayer::setLatencyFrames(uint32_t frames) { latencyFrames_ = std::min<uint32_t>(frames, MaxCallbackFrames); }
+
+bool StreamPlayer::decodeStep()
+{
+    if (allDecoded_.load(std::memory_order_relaxed)) return false;
+    if (decoder_.finished()) {
+        decodeError_.store(decoder_.error(), std::memory_order_release);
+        allDecoded_.store(true, std::memory_order_release);
+        return false;
+    }
+    if (ring_.writable() < DecodeChunkFrames * MusicChannels) return false;
+    const size_t got = decoder_.read(decodeBuffer_.data(), DecodeChunkFrames);
+    ring_.write(decodeBuffer_.data(), got * MusicChannels);   // fits: checked above, and only we write
+    return true;
+}
+
+void StreamPlayer::prefill(size_t frames)
+{
+    while (ring_.readable() < frames * MusicChannels && decodeStep()) {
+    }
+}
+
+int StreamPlayer::startDecoderThread()
+{
+    try {
+        decoderThread_ = std::thread([this] {
+            pthread_setname_np(pthread_self(), "musicdecode");
+            while (!stopping_.load(std::memory_order_acquire) && !allDecoded_.load(std::memory_order_relaxed)) {
+                if (!decodeStep()) std::this_thread::sleep_for(DecoderNap);
+            }
+        });
+    } catch (const std::system_error&) {
+        return DecoderThreadFailed;
+    }
+    return MusicOk;
+}
+
+void StreamPlayer::stop()
+{
+    stopping_.store(true, std::memory_order_release);
+    if (decoderThread_.joinable()) decoderThread_.join();
+    decoder_.close();
+}
+
+void StreamPlayer::fill(int16_t* out, size_t frames, int64_t nowNs)
+{
+    while (frames > 0) {
+        const size_t piece = std::min(frames, MaxCallbackFrames);
+        // Read the flag before the ring: if everything was decoded by then, a short read is the end of
+        // the track, not a decoder running late.
+        const bool ended = allDecoded_.load(std::memory_order_acquire);
+        const size_t got = ring_.read(callbackBuffer_.data(), piece * MusicChannels) / MusicChannels;
+        for (size_t i = 0; i < got * MusicChannels; ++i) out[i] = toDeviceSample(callbackBuffer_[i]);
+        std::fill(out + got * MusicChannels, out + piece * MusicChannels, int16_t(0));
+        tap_.append(callbackBuffer_.data(), got, MusicChannels);
+        // Silence after the end counts as played so the position can reach the length; silence from
+        // an underrun does not, so the position keeps following the music.
+        if (ended) {
+            tap_.appendSilence(piece - got);
+        } else if (got < piece) {
+            underrunFrames_.fetch_add(piece - got, std::memory_order_relaxed);
+        }
+        tap_.publish(nowNs);
+        out += piece * MusicChannels;
+        frames -= piece;
+    }
+}
+
+uint64_t StreamPlayer::playFrame(int64_t nowNs)
+{
+    const uint64_t estimate = std::min(estimatePlayFrame(tap_.latest(), nowNs, latencyFrames_), trackFrames_);
+    lastPlayFrame_ = std::max(lastPlayFrame_, estimate);
+    return lastPlayFrame_;
+}
+
+bool StreamPlayer::spectrumAt(uint64_t frame, SpectrumAnalyser& analyser, float* out) const
+{
+    return analyseAtFrame(
+        analyser, frame, trackFrames_,
+        [this](uint64_t first, size_t count, float* dst) { return tap_.copyChannel0(first, count, dst); }, out);
+}

@@ -1,0 +1,125 @@
+// StreamPlayer without a device: the callback is called by hand with made-up times, so the output,
+// the play clock and the live spectrum can be checked exactly against the whole decoded track.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "audio/decoded_track.h"
+#include "audio/music_errors.h"
+#include "audio/spectrum_analysis.h"
+#include "audio/stream_player.h"
+#include "support/temp_dir.h"
+#include "test_tracks.h"
+
+namespace {
+constexpr size_t Buffer = 1024;
+constexpr int64_t BufferNs = int64_t(Buffer) * 1'000'000'000 / MusicSampleRate;
+}  // namespace
+
+TEST(PlayClock, EstimateSubtractsLatencyAdvancesWithTimeAndStopsAtWhatWasHanded)
+{
+    EXPECT_EQ(estimatePlayFrame({0, 0}, 5'000'000'000, 1024), 0u) << "nothing handed over yet";
+    const TapReading r{10240, 1'000'000'000};
+    EXPECT_EQ(estimatePlayFrame(r, 1'000'000'000, 1024), 9216u);
+    EXPECT_EQ(estimatePlayFrame(r, 1'010'000'000, 1024), 9216u + 441u);   // 10 ms later
+    EXPECT_EQ(estimatePlayFrame(r, 2'000'000'000, 1024), 10240u) << "never past the hand-over";
+    EXPECT_EQ(estimatePlayFrame(r, 900'000'000, 1024), 9216u) << "a clock read before the stamp";
+    EXPECT_EQ(estimatePlayFrame({512, 1}, 1, 1024), 0u) << "less handed than the latency";
+}
+
+TEST(PlayClock, DeviceSamplesClipAndRound)
+{
+    EXPECT_EQ(toDeviceSample(0.0f), 0);
+    EXPECT_EQ(toDeviceSample(0.5f), 16384);
+    EXPECT_EQ(toDeviceSample(-1.0f), -32768);
+    EXPECT_EQ(toDeviceSample(1.0f), 32767);
+    EXPECT_EQ(toDeviceSample(3.0f), 32767);
+    EXPECT_EQ(toDeviceSample(-3.0f), -32768);
+}
+
+class StreamPlayerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(lameMissing(), "");
+        ToneSpec tone;
+        tone.seconds = 1.0;   // fits the ring whole, so one prefill decodes all of it
+        tone.leftHz = 345;
+        tone.rightHz = 1000;
+        track = makeToneMp3(dir.path(), "t.mp3", tone);
+        ASSERT_EQ(decodeTrack(track.c_str(), decoded), MusicOk);
+    }
+    TempDir dir;
+    std::string track;
+    DecodedTrack decoded;
+};
+
+TEST_F(StreamPlayerTest, HandsOutTheDecodedTrackThenCountedSilence)
+{
+    StreamPlayer player;
+    ASSERT_EQ(player.open(track.c_str()), MusicOk);
+    ASSERT_EQ(player.trackFrames(), decoded.frames());
+    player.setLatencyFrames(Buffer);
+    player.prefill(StreamPlayer::RingFrames);
+
+    std::vector<int16_t> out;
+    std::vector<int16_t> buffer(Buffer * 2);
+    uint64_t lastPosition = 0;
+    int64_t now = 1'000'000'000;
+    for (int k = 0; k < 60; ++k) {   // 1.39 s: past the end
+        player.fill(buffer.data(), Buffer, now);
+        out.insert(out.end(), buffer.begin(), buffer.end());
+        for (int64_t step = 0; step < BufferNs; step += BufferNs / 4) {
+            const uint64_t position = player.playFrame(now + step);
+            ASSERT_GE(position, lastPosition);
+            ASSERT_LE(position, player.trackFrames());
+            lastPosition = position;
+        }
+        now += BufferNs;
+    }
+    for (size_t i = 0; i < decoded.samples.size(); ++i) {
+        ASSERT_EQ(out[i], toDeviceSample(decoded.samples[i])) << "sample " << i;
+    }
+    for (size_t i = decoded.samples.size(); i < out.size(); ++i) ASSERT_EQ(out[i], 0) << "sample " << i;
+    EXPECT_EQ(player.tap().latest().frames, 60 * Buffer) << "silence after the end counts as played";
+    EXPECT_EQ(player.playFrame(now), player.trackFrames());
+    EXPECT_EQ(player.underrunFrames(), 0u);
+}
+
+TEST_F(StreamPlayerTest, UnderrunPlaysSilenceWithoutMovingThePosition)
+{
+    StreamPlayer player;
+    ASSERT_EQ(player.open(track.c_str()), MusicOk);
+    player.setLatencyFrames(Buffer);
+    std::vector<int16_t> buffer(Buffer * 2, 77);
+    player.fill(buffer.data(), Buffer, 1'000'000'000);
+    EXPECT_EQ(buffer, std::vector<int16_t>(Buffer * 2, 0));
+    EXPECT_EQ(player.underrunFrames(), Buffer);
+    EXPECT_EQ(player.playFrame(2'000'000'000), 0u);
+
+    ASSERT_TRUE(player.decodeStep());
+    player.fill(buffer.data(), Buffer, 2'000'000'000);
+    EXPECT_EQ(buffer[200], toDeviceSample(decoded.samples[200]));
+    EXPECT_EQ(player.tap().latest().frames, Buffer);
+}
+
+TEST_F(StreamPlayerTest, LiveSpectrumEqualsTheOfflineOneAtTheSameFrame)
+{
+    StreamPlayer player;
+    ASSERT_EQ(player.open(track.c_str()), MusicOk);
+    player.setLatencyFrames(Buffer);
+    player.prefill(StreamPlayer::RingFrames);
+    std::vector<int16_t> buffer(Buffer * 2);
+    for (int k = 0; k < 10; ++k) player.fill(buffer.data(), Buffer, 1 + k * BufferNs);
+
+    SpectrumAnalyser analyser;
+    float live[AnalysisBins], offline[AnalysisBins];
+    for (uint64_t frame : {uint64_t(100), uint64_t(5000), uint64_t(10 * Buffer)}) {
+        ASSERT_TRUE(player.spectrumAt(frame, analyser, live)) << frame;
+        spectrumAtFrame(decoded, frame, analyser, offline);
+        for (int k = 0; k < AnalysisBins; ++k) ASSERT_EQ(live[k], offline[k]) << "frame " << frame << " entry " << k;
+    }
+    EXPECT_FALSE(player.spectrumAt(10 * Buffer + 1, analyser, live)) << "not handed over yet";
+    for (int k = 10; k < 30; ++k) player.fill(buffer.data(), Buffer, 1 + k * BufferNs);
+    EXPECT_FALSE(player.spectrumAt(5000, analyser, live)) << "long overwritten";
+}

@@ -1,0 +1,82 @@
+// Test tracks: 16-bit PCM WAV with a pure sine per channel, encoded by lame in plain stereo so one
+// channel's tone cannot leak into the other through mid/side coding.
+#include "test_tracks.h"
+
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace {
+void put16(std::string& out, uint32_t v)
+{
+    out.push_back(char(v & 0xff));
+    out.push_back(char((v >> 8) & 0xff));
+}
+
+void put32(std::string& out, uint32_t v)
+{
+    put16(out, v & 0xffff);
+    put16(out, v >> 16);
+}
+}  // namespace
+
+void writeToneWav(const std::string& path, const ToneSpec& spec)
+{
+    const uint32_t frames = uint32_t(std::lround(spec.seconds * spec.sampleRate));
+    const uint32_t dataBytes = frames * uint32_t(spec.channels) * 2;
+    std::string out;
+    out += "RIFF";
+    put32(out, 36 + dataBytes);
+    out += "WAVEfmt ";
+    put32(out, 16);
+    put16(out, 1);
+    put16(out, uint32_t(spec.channels));
+    put32(out, uint32_t(spec.sampleRate));
+    put32(out, uint32_t(spec.sampleRate * spec.channels * 2));
+    put16(out, uint32_t(spec.channels * 2));
+    put16(out, 16);
+    out += "data";
+    put32(out, dataBytes);
+    const double hz[2] = {spec.leftHz, spec.rightHz};
+    for (uint32_t i = 0; i < frames; ++i) {
+        for (int c = 0; c < spec.channels; ++c) {
+            const double v = hz[c] > 0 ? spec.amplitude * std::sin(2 * M_PI * hz[c] * i / spec.sampleRate) : 0.0;
+            put16(out, uint32_t(uint16_t(int16_t(std::lround(v * 32767)))));
+        }
+    }
+    writeFile(path, out);
+}
+
+std::string lameMissing()
+{
+    return commandExists("lame") ? std::string() : "lame is not installed: run ./setup.sh --test";
+}
+
+std::string makeToneMp3(const std::string& dir, const std::string& name, const ToneSpec& spec)
+{
+    const std::string wav = dir + "/" + name + ".wav";
+    const std::string mp3 = dir + "/" + name;
+    writeToneWav(wav, spec);
+    const std::vector<std::string> mode = spec.channels == 2 ? std::vector<std::string>{"-m", "s"}
+                                                             : std::vector<std::string>{"-m", "m"};
+    std::vector<std::string> argv = {"lame", "--quiet", "-b", "128"};
+    argv.insert(argv.end(), mode.begin(), mode.end());
+    argv.push_back(wav);
+    argv.push_back(mp3);
+    const ProcessResult r = runProcess(argv);
+    if (r.exitCode != 0) throw std::runtime_error("lame failed: " + r.err);
+    return mp3;
+}
+
+std::vector<int16_t> readRawSamples(const std::string& path)
+{
+    const std::string bytes = readFile(path);
+    std::vector<int16_t> samples(bytes.size() / 2);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = int16_t(uint16_t(uint8_t(bytes[2 * i])) | uint16_t(uint8_t(bytes[2 * i + 1])) << 8);
+    }
+    return samples;
+}
