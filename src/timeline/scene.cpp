@@ -16,7 +16,7 @@ void renderScene(float time)
     glClear(GL_COLOR_BUFFER_BIT);
     setOrtho(0, float(screenWidth()), 0, float(screenHeight()));
     drawFragments();
-    spawnFromSpectrum(time, spectrum);
+    spawnFromSpectrum(time, spectrum, screenWidth(), screenHeight());
 }
 
 void resetTimeline()

@@ -34,11 +34,11 @@ void placeCircleGrid(std::unique_ptr<CircleGridFrag> grid)
     if (TimelineObserver* o = timelineObserver()) o->gridCreated(created, {index, before});
 }
 
-void spawnCircleGrid()
+void spawnCircleGrid(int width, int height)
 {
     auto grid = std::make_unique<CircleGridFrag>(GridLifetime);
-    const float offX = randomRange(-180, float(screenWidth() - 600));
-    const float offY = randomRange(-180, float(screenHeight() - 600));
+    const float offX = randomRange(-180, float(width - 600));
+    const float offY = randomRange(-180, float(height - 600));
     random01();  // its value is unused; the draw only moves the walk's draws one value on
     for (int r = 0; r < GridPlaces * GridSpacing; r += GridSpacing) {
         for (int c = 0; c < GridPlaces * GridSpacing; c += GridSpacing) {
@@ -94,13 +94,13 @@ void spawnBezier()
     if (TimelineObserver* o = timelineObserver()) o->bezierCreated(created, {index, before});
 }
 
-void spawnFromSpectrum(float time, const float* spectrum)
+void spawnFromSpectrum(float time, const float* spectrum, int width, int height)
 {
     const float peak = spectrumPeak(spectrum);
 
     if (time > GridAfterMusic && bandStrength(spectrum, GridBand, peak) > GridStrength &&
         demoTime() - LastSpawn.grid > GridGap)
-        spawnCircleGrid();
+        spawnCircleGrid(width, height);
 
     // Without anchor points a spark has nowhere to go (and randomInt(0) has no answer); start-up
     // always builds them, so this only guards tools that skip it.

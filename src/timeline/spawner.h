@@ -42,12 +42,12 @@ float spectrumPeak(const float* spectrum);                          // largest o
 double bandStrength(const float* spectrum, int band, float peak);   // entry / peak x 256 in double: 0..256, NaN at peak 0
 
 // --- Per frame
-void spawnFromSpectrum(float time, const float* spectrum);  // time: music seconds; spectrum: 256 entries
+void spawnFromSpectrum(float time, const float* spectrum, int width, int height);  // music seconds; 256 entries; window pixels
 
 // --- The three spawns (each draws in its fixed order, then hands the fragment to ActiveFragments)
-void spawnCircleGrid();   // offX, offY, one discarded random01, then per place 1 draw (+8 when filled), then its position
-void spawnElectro();      // seven draws, then its position
-void spawnBezier();       // curve, colour; at the front of the list, no position draw
+void spawnCircleGrid(int width, int height);  // offX, offY, one discarded random01, then per place 1 draw (+8 when filled), then its position
+void spawnElectro();                          // seven draws, then its position
+void spawnBezier();                           // curve, colour; at the front of the list, no position draw
 void placeCircleGrid(std::unique_ptr<CircleGridFrag> grid);  // the hand-over: adds it (even with no cells) and stamps LastSpawn.grid
 
 // --- Restart
