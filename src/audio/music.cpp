@@ -16,10 +16,9 @@ namespace {
 constexpr Uint16 DeviceBufferFrames = 1024;   // a power of two: SDL's dummy driver crashes on others
 constexpr size_t PrefillFrames = 22050;       // half a second decoded before the first callback
 
-// Plain pointers on purpose: a fatal stop exits with the device still calling back into the player,
-// so nothing of it may be destroyed by exit's clean-up.
-StreamPlayer* player = nullptr;
+StreamPlayer* player = nullptr;          // from the start of initMusic to closeMusic
 SpectrumAnalyser* analyser = nullptr;
+bool deviceOpen = false;
 uint32_t lastPositionMs = 0;   // what the position queries answer while nothing is open
 
 void audioCallback(void* userData, Uint8* stream, int bytes)
@@ -27,21 +26,32 @@ void audioCallback(void* userData, Uint8* stream, int bytes)
     auto* p = static_cast<StreamPlayer*>(userData);
     p->fill(reinterpret_cast<int16_t*>(stream), size_t(bytes) / (sizeof(int16_t) * MusicChannels), steadyNowNs());
 }
+
+// Before a fatal exit: exit runs sdl12-compat's unload, and SDL2's audio thread, still calling back
+// through it, would crash the process (seen about once in a hundred stops) instead of exiting -1.
+void haltPlayback()
+{
+    if (deviceOpen) SDL_CloseAudio();
+    deviceOpen = false;
+    if (player) player->stop();
+}
 }  // namespace
 
 void checkFmod(int result)
 {
-    if (result != MusicOk) fatalExit(-1, "FMOD error! (%d) %s\n", result, musicErrorText(result));
+    if (result == MusicOk) return;
+    haltPlayback();
+    fatalExit(-1, "FMOD error! (%d) %s\n", result, musicErrorText(result));
 }
 
 void initMusic(const char* fileName)
 {
     if (player) checkFmod(MusicAlreadyOpen);
-    auto* opening = new StreamPlayer;
+    player = new StreamPlayer;
     // The file first, so a bad track reads the same on a machine without sound.
-    checkFmod(opening->open(fileName));
-    opening->prefill(PrefillFrames);
-    checkFmod(opening->startDecoderThread());
+    checkFmod(player->open(fileName));
+    player->prefill(PrefillFrames);
+    checkFmod(player->startDecoderThread());
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) checkFmod(AudioSystemUnavailable);
 
     SDL_AudioSpec wanted{};
@@ -50,14 +60,14 @@ void initMusic(const char* fileName)
     wanted.channels = MusicChannels;
     wanted.samples = DeviceBufferFrames;
     wanted.callback = audioCallback;
-    wanted.userdata = opening;
+    wanted.userdata = player;
     // No "obtained" spec: SDL then converts to whatever the device really takes, so the callback
     // always fills 44.1 kHz 16-bit stereo.
     if (SDL_OpenAudio(&wanted, nullptr) != 0) checkFmod(AudioDeviceUnavailable);
+    deviceOpen = true;
 
-    opening->setLatencyFrames(wanted.samples);
+    player->setLatencyFrames(wanted.samples);
     analyser = new SpectrumAnalyser;
-    player = opening;
     lastPositionMs = 0;
     SDL_PauseAudio(0);
 }
@@ -85,6 +95,7 @@ void closeMusic()
 {
     if (!player) checkFmod(MusicNotOpen);
     SDL_CloseAudio();   // returns after the last callback; none runs from here on
+    deviceOpen = false;
     player->stop();
     delete player;
     player = nullptr;

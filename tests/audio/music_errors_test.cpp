@@ -1,0 +1,153 @@
+// Every failing step of initMusic, fetchSpectrum and closeMusic: one "FMOD error! (code) text" line on
+// standard output and exit status 255, each cause with its own code. Each case runs in a child process.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "audio/music.h"
+#include "audio/music_errors.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+#include "test_tracks.h"
+
+namespace {
+std::string lineFor(int code)
+{
+    return "FMOD error! (" + std::to_string(code) + ") " + musicErrorText(code) + "\n";
+}
+
+// Runs body in a child that must stop with the given code's line; setenv calls stay in the child.
+void expectStop(int code, const std::function<void()>& body)
+{
+    const ProcessResult r = runInChild([&] {
+        body();
+        std::printf("body returned\n");
+    });
+    EXPECT_EQ(r.exitCode, 255) << r.out << " signal " << r.signal;
+    EXPECT_EQ(r.out, lineFor(code));
+}
+
+std::string noise(size_t n)
+{
+    std::mt19937 g(11);
+    std::string s(n, '\0');
+    for (auto& c : s) c = char(g());
+    return s;
+}
+}  // namespace
+
+class MusicErrorTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(lameMissing(), "");
+        ToneSpec tone;
+        tone.seconds = 4;
+        track = makeToneMp3(dir.path(), "good.mp3", tone);
+    }
+    TempDir dir;
+    std::string track;
+};
+
+TEST_F(MusicErrorTest, EveryCodeHasItsOwnSentence)
+{
+    for (const auto& a : MusicErrorTable) {
+        for (const auto& b : MusicErrorTable) {
+            if (&a != &b) {
+                EXPECT_NE(a.code, b.code);
+                EXPECT_STRNE(a.text, b.text);
+            }
+        }
+    }
+}
+
+TEST_F(MusicErrorTest, BadTrackFilesStopInitMusic)
+{
+    writeFile(dir.file("empty.mp3"), "");
+    writeFile(dir.file("text.mp3"), "Just some words in a file that claims to be music.\n");
+    writeFile(dir.file("noise.mp3"), noise(60000));
+    std::filesystem::create_directory(dir.file("folder.mp3"));
+    const struct {
+        const char* name;
+        int code;
+    } cases[] = {{"missing.mp3", TrackNotFound},
+                 {"empty.mp3", TrackEmpty},
+                 {"folder.mp3", TrackUnreadable},
+                 {"text.mp3", TrackNotMpeg},
+                 {"noise.mp3", TrackNotMpeg}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        expectStop(c.code, [&] { initMusic(dir.file(c.name).c_str()); });
+    }
+}
+
+TEST_F(MusicErrorTest, BadTrackIsReportedBeforeTheAudioDeviceIsTried)
+{
+    expectStop(TrackNotFound, [&] {
+        setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+        initMusic(dir.file("missing.mp3").c_str());
+    });
+}
+
+TEST_F(MusicErrorTest, AudioThatCannotStartStopsInitMusic)
+{
+    expectStop(AudioSystemUnavailable, [&] {
+        setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+        initMusic(track.c_str());
+    });
+    expectStop(AudioDeviceUnavailable, [&] {
+        setenv("SDL_AUDIODRIVER", "alsa", 1);
+        setenv("AUDIODEV", "hw:77,0", 1);
+        initMusic(track.c_str());
+    });
+}
+
+TEST_F(MusicErrorTest, DecoderThreadThatCannotStartStopsInitMusic)
+{
+    expectStop(DecoderThreadFailed, [&] {
+        // Room for the player's buffers but not for a thread's stack.
+        std::ifstream statm("/proc/self/statm");
+        size_t pages = 0;
+        statm >> pages;
+        const rlim_t limit = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + 4 * 1024 * 1024;
+        const rlimit space = {limit, limit};
+        setrlimit(RLIMIT_AS, &space);
+        initMusic(track.c_str());
+    });
+}
+
+TEST_F(MusicErrorTest, CallsOutOfOrderStop)
+{
+    expectStop(MusicNotOpen, [] { fetchSpectrum(); });
+    expectStop(MusicNotOpen, [] { closeMusic(); });
+    expectStop(MusicNotOpen, [&] {
+        initMusic(track.c_str());
+        closeMusic();
+        closeMusic();
+    });
+    expectStop(MusicAlreadyOpen, [&] {
+        initMusic(track.c_str());
+        initMusic(track.c_str());
+    });
+}
+
+TEST_F(MusicErrorTest, TrackDamagedWhilePlayingStopsFetchSpectrum)
+{
+    expectStop(DecodeFailed, [&] {
+        initMusic(track.c_str());
+        // The decoder is about 1.5 s ahead; everything past 40 % of the file is not yet read.
+        const size_t size = size_t(std::filesystem::file_size(track));
+        {
+            std::fstream f(track, std::ios::in | std::ios::out | std::ios::binary);
+            f.seekp(std::streamoff(size * 4 / 10));
+            const std::string junk = noise(size - size * 4 / 10);
+            f.write(junk.data(), std::streamsize(junk.size()));
+        }
+        while (musicPosition() < musicLength()) fetchSpectrum();
+    });
+}
