@@ -10,6 +10,7 @@ packages=(
   libsdl1.2-compat-dev libgl-dev libpng-dev libmpg123-dev libfftw3-dev
   libgtest-dev googletest libbenchmark-dev
   xvfb xauth
+  libfreetype-dev libmp3lame-dev fonts-dejavu-core fonts-dejavu-extra
 )
 test_packages=(xdotool lame sox imagemagick)
 

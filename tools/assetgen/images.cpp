@@ -100,7 +100,7 @@ Canvas finishSpark(SparkLayers& s, float glowSigma, float coreGlow, float exposu
     Canvas out = s.core;
     combine(out, s.glow, 1.0f, Blend::Add);
     toneMap(out, exposure);
-    radialFade(out, 0.55f, 0.96f);
+    radialFade(out, 0.55f, 0.9f);
     clampValues(out);
     return out;
 }
@@ -212,7 +212,7 @@ Canvas inkBlot(float s)
     Canvas c(BlotSize, BlotSize);
     const float spread = 1.0f - (1.0f - s) * (1.0f - s);
     const Vec2 centre = {BlotSize * 0.5f + 7.0f * std::sin(s * 3.0f), BlotSize * 0.5f + 5.0f * std::cos(s * 2.3f)};
-    const float radius = 30.0f + 56.0f * spread;
+    const float radius = 28.0f + 46.0f * spread;
     const float fingering = 0.18f + 0.32f * s;
     const float soft = 0.07f + 0.1f * s;
     for (int y = 0; y < BlotSize; ++y)
@@ -240,7 +240,7 @@ Canvas inkBlot(float s)
         paintDisc(c, polar(centre, radius * dist, angle), r * (0.6f + 0.6f * spread), 1.5f, 0.8f * dropLife, Blend::Max);
     }
     gaussianBlur(c, 1.0f + 1.6f * s);
-    radialFade(c, 0.78f, 0.97f);
+    radialFade(c, 0.7f, 0.9f);
     clampValues(c);
     return c;
 }
@@ -584,7 +584,7 @@ ImageFile endCard(Typesetter& type)
     Canvas sparks(n, n);
     Dice dice(5150);
     for (int i = 0; i < 26; ++i) {
-        const Vec2 p = polar(centre, dice.range(185, 235), dice.range(20, 160));
+        const Vec2 p = polar(centre, dice.range(185, 215), dice.range(20, 160));
         paintDisc(sparks, p, dice.range(0.8f, 2.0f), 1.0f, dice.range(0.5f, 1.0f));
     }
     paintLayer(rgb, sparks, {114, 187, 163}, true);
@@ -664,7 +664,7 @@ ImageFile drawShowImage(const std::string& name, Typesetter& type)
     if (name == "ec5.png") return fromCanvas(name, sparkGlint());
     if (name.size() == 11 && name.compare(0, 5, "blend") == 0) {
         const int frame = std::stoi(name.substr(5, 2));
-        return fromCanvas(name, inkBlot(float(frame) / 19.0f));
+        if (frame < 20) return fromCanvas(name, inkBlot(float(frame) / 19.0f));
     }
     if (name == "big-circle.png") return fromCanvas(name, ring());
     if (name == "path1.png") return fromCanvas(name, path(type));

@@ -1,0 +1,51 @@
+// The instruments and effects of the track: oscillators, filters, drums, bass, pads, plucks, bells,
+// a reverb and a limiter, all rendering into stereo float buses at 44.1 kHz. Pitches are tuned so that
+// F lands exactly on the show's analysis bins (F2 = 44100 / 512 Hz): the spectrum rules then hear
+// clean notes instead of smeared ones.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+constexpr int SampleRate = 44100;
+constexpr double BinHz = 44100.0 / 512.0;   // one analysis bin; F2 sounds exactly here
+
+// Stereo buffer, samples in [-1, 1] at SampleRate.
+struct Bus {
+    std::vector<float> l, r;
+    explicit Bus(size_t frames = 0) : l(frames, 0.0f), r(frames, 0.0f) {}
+    size_t frames() const { return l.size(); }
+    void mixInto(Bus& dst, float gain) const;
+};
+
+// --- Pitch
+double noteHz(int midi);   // equal temperament, F2 (MIDI 41) = BinHz
+
+// --- Drums (time in seconds, velocity 0..1, pan -1 left .. 1 right)
+void kick(Bus& b, double t, float velocity);
+void snare(Bus& b, double t, float velocity);                 // body on analysis bin 2 (F3)
+void hat(Bus& b, double t, float velocity, bool open, float pan);
+void crash(Bus& b, double t, float velocity, float pan);
+void reverseCrash(Bus& b, double end, double length, float velocity);  // swells up to `end`
+void impact(Bus& b, double t, float velocity);                 // low boom under a big hit
+
+// --- Pitched voices (durations in seconds)
+void bassNote(Bus& b, double t, double duration, int midi, float velocity);
+void padChord(Bus& b, double t, double duration, const std::vector<int>& midis, float velocity,
+              float brightness);                               // brightness 0..1 opens the filter
+void pluck(Bus& b, double t, int midi, float velocity, float pan);
+void stab(Bus& b, double t, const std::vector<int>& midis, float velocity);
+void leadNote(Bus& b, double t, double duration, int midi, float velocity);
+void bell(Bus& b, double t, int midi, float velocity, float pan);
+void drone(Bus& b, double t0, double t1, int midi, float velocity, double fadeIn, double fadeOut);
+void riser(Bus& b, double t0, double t1, float velocity);     // filtered noise sweeping up
+void zap(Bus& b, double t, float velocity, float pan);         // a fast falling electric chirp
+
+// --- Effects
+void reverb(const Bus& send, Bus& out, float roomSize, float damping, float gain);
+void pingPongDelay(const Bus& send, Bus& out, double seconds, float feedback, float gain);
+// Multiplies by 1 - depth at each time in `hits`, recovering over `recovery` seconds (kick ducking).
+void duck(Bus& b, const std::vector<double>& hits, float depth, double recovery);
+// Lookahead peak limiter: no sample of the result exceeds `ceiling`.
+void limit(Bus& b, float ceiling, double releaseSeconds);
+void fade(Bus& b, double t0, double t1, bool fadeIn);          // linear gain ramp; silence after a fade-out
