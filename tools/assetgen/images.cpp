@@ -95,7 +95,7 @@ Canvas finishSpark(SparkLayers& s, float glowSigma, float coreGlow, float exposu
 {
     const int size = s.core.width;
     const Vec2 c = {size * 0.5f, size * 0.5f};
-    paintDisc(s.glow, c, size * 0.05f, size * 0.05f, coreGlow, Blend::Add);
+    if (coreGlow > 0) paintDisc(s.glow, c, size * 0.05f, size * 0.05f, coreGlow, Blend::Add);
     gaussianBlur(s.glow, glowSigma);
     Canvas out = s.core;
     combine(out, s.glow, 1.0f, Blend::Add);
@@ -152,7 +152,8 @@ Canvas sparkForkedBolt()
     SparkLayers s(SparkSize);
     Dice dice(1003);
     bolt(s, dice, {SparkSize * 0.18f, SparkSize * 0.2f}, {SparkSize * 0.8f, SparkSize * 0.78f}, 2.4f, 1.0f, 3);
-    return finishSpark(s, 6.0f, 1.2f, 2.0f);
+    bolt(s, dice, {SparkSize * 0.3f, SparkSize * 0.72f}, {SparkSize * 0.55f, SparkSize * 0.45f}, 1.2f, 0.7f, 1);
+    return finishSpark(s, 5.0f, 0.0f, 2.2f);
 }
 
 Canvas sparkShower()
@@ -184,7 +185,8 @@ Canvas sparkArcs()
             prev = next;
         }
     }
-    return finishSpark(s, 5.0f, 2.5f, 2.0f);
+    paintDisc(s.core, c, 3.0f, 1.5f, 1.0f);
+    return finishSpark(s, 4.0f, 0.8f, 2.2f);
 }
 
 Canvas sparkGlint()
@@ -213,7 +215,7 @@ Canvas inkBlot(float s)
     const float spread = 1.0f - (1.0f - s) * (1.0f - s);
     const Vec2 centre = {BlotSize * 0.5f + 7.0f * std::sin(s * 3.0f), BlotSize * 0.5f + 5.0f * std::cos(s * 2.3f)};
     const float radius = 28.0f + 46.0f * spread;
-    const float fingering = 0.18f + 0.32f * s;
+    const float fingering = 0.3f + 0.25f * s;
     const float soft = 0.07f + 0.1f * s;
     for (int y = 0; y < BlotSize; ++y)
         for (int x = 0; x < BlotSize; ++x) {
@@ -221,11 +223,18 @@ Canvas inkBlot(float s)
             const float qx = (px - centre.x) / radius, qy = (py - centre.y) / radius;
             // The edge wanders with noise that drifts a little per frame, so the blot grows rather than flickers.
             const float warp = fractalNoise(px * 0.021f + 1.5f * s, py * 0.021f - 1.1f * s, 4, 77) - 0.5f;
-            const float d = std::sqrt(qx * qx + qy * qy) + warp * fingering * 2.0f;
+            // Splash spikes: a noise of the direction only, sharpened so a few rays stand out. They are
+            // thrown at landing and soak back into the body as it spreads.
+            const float len = std::sqrt(qx * qx + qy * qy) + 1e-6f;
+            const float ray = valueNoise(qx / len * 3.1f + 7.0f, qy / len * 3.1f + 7.0f, 123);
+            const float spikes = std::pow(ray, 4.0f) * (0.9f - 0.7f * s);
+            const float d = len + warp * fingering * 2.0f - spikes * smoothstep(0.6f, 1.1f, len);
             const float body = smoothstep(1.0f + soft, 1.0f - soft, d);
             const float rim = std::exp(-((d - 0.9f) / 0.09f) * ((d - 0.9f) / 0.09f));
             const float grain = 0.72f + 0.28f * fractalNoise(px * 0.09f, py * 0.09f, 3, 91);
-            float ink = body * (1.0f - 0.6f * s) + rim * body * 0.55f * s;
+            // Wet ink pools unevenly: slow blotches of darker and lighter, fading as it dries.
+            const float pooling = 0.8f + 0.4f * fractalNoise(px * 0.03f - 2.0f * s, py * 0.03f, 2, 808) * (1.0f - 0.5f * s);
+            float ink = body * (1.0f - 0.6f * s) * pooling + rim * body * 0.55f * s;
             if (s > 0.45f) {
                 const float holes = fractalNoise(px * 0.035f + s, py * 0.035f, 4, 55);
                 ink *= smoothstep((s - 0.45f) * 0.9f, (s - 0.45f) * 0.9f + 0.12f, holes);

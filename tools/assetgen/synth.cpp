@@ -56,14 +56,21 @@ struct Biquad {
     }
 };
 
-// State-variable low-pass (topology-preserving), stable while its cutoff moves every sample.
+// State-variable low-pass (topology-preserving), stable while its cutoff moves. The cutoff is read
+// every 16 samples: envelopes move slowly next to that, and tan() per sample is most of a render's time.
 struct SvfLowpass {
     double ic1 = 0, ic2 = 0;
+    double a1 = 0, a2 = 0, a3 = 0;
+    unsigned count = 0;
     float run(float x, double hz, double resonance)
     {
-        const double g = std::tan(M_PI * std::min(hz, 0.45 * SampleRate) / SampleRate);
-        const double k = 2 - 2 * resonance;
-        const double a1 = 1 / (1 + g * (g + k)), a2 = g * a1, a3 = g * a2;
+        if (count++ % 16 == 0) {
+            const double g = std::tan(M_PI * std::min(hz, 0.45 * SampleRate) / SampleRate);
+            const double k = 2 - 2 * resonance;
+            a1 = 1 / (1 + g * (g + k));
+            a2 = g * a1;
+            a3 = g * a2;
+        }
         const double v3 = x - ic2;
         const double v1 = a1 * ic1 + a2 * v3;
         const double v2 = ic2 + a2 * ic1 + a3 * v3;
@@ -96,13 +103,29 @@ double square(double phase, double inc)
     return (phase < 0.5 ? 1.0 : -1.0) + polyBlep(phase, inc) - polyBlep(p2, inc);
 }
 
-void add(Bus& b, size_t i, float v, float pan)
+// Equal-power pan gains, computed once per voice.
+struct Pan {
+    float l, r;
+    explicit Pan(float pan)
+    {
+        const float a = float((pan + 1) * 0.25 * M_PI);
+        l = std::cos(a) * 1.41421356f;
+        r = std::sin(a) * 1.41421356f;
+    }
+};
+
+void add(Bus& b, size_t i, float v, const Pan& pan)
 {
     if (i >= b.frames()) return;
-    // Equal-power pan.
-    const float a = float((pan + 1) * 0.25 * M_PI);
-    b.l[i] += v * std::cos(a) * 1.41421356f;
-    b.r[i] += v * std::sin(a) * 1.41421356f;
+    b.l[i] += v * pan.l;
+    b.r[i] += v * pan.r;
+}
+
+// Gain over the last 20 ms of a voice's buffer: decays cut off at the end would click.
+double tailGain(size_t i, size_t len)
+{
+    constexpr size_t Fade = SampleRate / 50;
+    return i + Fade >= len ? double(len - i) / double(Fade) : 1.0;
 }
 
 float hashPhase(uint64_t a, uint64_t b)
@@ -126,6 +149,7 @@ double noteHz(int midi) { return BinHz * std::pow(2.0, (midi - 41) / 12.0); }
 
 void kick(Bus& b, double t, float velocity)
 {
+    const Pan placement(0);
     const size_t start = sampleAt(t), len = size_t(0.4 * SampleRate);
     double phase = 0;
     Noise noise(start);
@@ -138,12 +162,13 @@ void kick(Bus& b, double t, float velocity)
         double v = std::sin(TwoPi * phase) * env;
         v += 0.12 * noise.next() * std::exp(-tau / 0.002);
         v = std::tanh(1.6 * v) / std::tanh(1.6);
-        add(b, start + i, float(v * velocity), 0);
+        add(b, start + i, float(v * velocity * tailGain(i, len)), placement);
     }
 }
 
 void snare(Bus& b, double t, float velocity)
 {
+    const Pan placement(0);
     const size_t start = sampleAt(t), len = size_t(0.35 * SampleRate);
     const double body = 2 * BinHz;   // F3: the analysis bin the circle grids listen to
     Noise noise(start + 17);
@@ -155,12 +180,13 @@ void snare(Bus& b, double t, float velocity)
         const double tone = std::sin(TwoPi * phase) * std::exp(-tau / 0.08);
         const double rattle = hp.run(bp.run(noise.next())) * std::exp(-tau / 0.075) * 2.2;
         const double attack = 1 - std::exp(-tau / 0.0005);
-        add(b, start + i, float((0.75 * tone + 0.55 * rattle) * attack * velocity), 0);
+        add(b, start + i, float((0.75 * tone + 0.55 * rattle) * attack * velocity * tailGain(i, len)), placement);
     }
 }
 
 void hat(Bus& b, double t, float velocity, bool open, float pan)
 {
+    const Pan placement(pan);
     const size_t start = sampleAt(t), len = size_t((open ? 0.5 : 0.09) * SampleRate);
     Noise noise(start + 31);
     Biquad h1 = Biquad::make(1, 7000, 0.7), h2 = Biquad::make(1, 7000, 0.7);
@@ -168,7 +194,7 @@ void hat(Bus& b, double t, float velocity, bool open, float pan)
     for (size_t i = 0; i < len; ++i) {
         const double tau = double(i) / SampleRate;
         const double v = h2.run(h1.run(noise.next())) * std::exp(-tau / decay);
-        add(b, start + i, float(v * velocity * 0.8), pan);
+        add(b, start + i, float(v * velocity * 0.8 * tailGain(i, len)), placement);
     }
 }
 
@@ -183,11 +209,12 @@ void crash(Bus& b, double t, float velocity, float pan)
     double ph[6] = {};
     for (size_t i = 0; i < len; ++i) {
         const double tau = double(i) / SampleRate;
-        const double env = std::exp(-tau / 0.75) * (1 - std::exp(-tau / 0.002));
+        const double env = std::exp(-tau / 0.75) * (1 - std::exp(-tau / 0.002)) * tailGain(i, len);
         double metal = 0;
         for (int k = 0; k < 6; ++k) {
             ph[k] += Partials[k] / SampleRate;
-            metal += (std::fmod(ph[k], 1.0) < 0.5 ? 1 : -1);
+            if (ph[k] >= 1) ph[k] -= 1;
+            metal += (ph[k] < 0.5 ? 1 : -1);
         }
         const double l = hl2.run(hl1.run(float(nl.next() + 0.05 * metal))) * env;
         const double r = hr2.run(hr1.run(float(nr.next() + 0.05 * metal))) * env;
@@ -215,6 +242,7 @@ void reverseCrash(Bus& b, double end, double length, float velocity)
 
 void impact(Bus& b, double t, float velocity)
 {
+    const Pan placement(0);
     const size_t start = sampleAt(t), len = size_t(2.2 * SampleRate);
     double phase = 0;
     Noise noise(start + 61);
@@ -224,12 +252,13 @@ void impact(Bus& b, double t, float velocity)
         phase += (38 + 40 * std::exp(-tau / 0.08)) / SampleRate;
         const double boom = std::sin(TwoPi * phase) * std::exp(-tau / 0.6) * (1 - std::exp(-tau / 0.002));
         const double thud = lp.run(noise.next()) * std::exp(-tau / 0.12);
-        add(b, start + i, float((0.8 * boom + 0.5 * thud) * velocity), 0);
+        add(b, start + i, float((0.8 * boom + 0.5 * thud) * velocity * tailGain(i, len)), placement);
     }
 }
 
 void bassNote(Bus& b, double t, double duration, int midi, float velocity)
 {
+    const Pan placement(0);
     const size_t start = sampleAt(t), len = size_t((duration + 0.04) * SampleRate);
     const double hz = noteHz(midi);
     double phase = 0;
@@ -240,7 +269,7 @@ void bassNote(Bus& b, double t, double duration, int midi, float velocity)
         const double release = tau < duration ? 1.0 : std::max(0.0, 1 - (tau - duration) / 0.04);
         double v = std::sin(TwoPi * phase);
         v = std::tanh(1.2 * v) / std::tanh(1.2);
-        add(b, start + i, float(v * attack * release * velocity), 0);
+        add(b, start + i, float(v * attack * release * velocity), placement);
     }
 }
 
@@ -285,6 +314,7 @@ void padChord(Bus& b, double t, double duration, const std::vector<int>& midis, 
 
 void pluck(Bus& b, double t, int midi, float velocity, float pan)
 {
+    const Pan placement(pan);
     const size_t start = sampleAt(t), len = size_t(0.6 * SampleRate);
     const double hz = noteHz(midi), inc = hz / SampleRate;
     double phase = hashPhase(start, uint64_t(midi));
@@ -294,8 +324,8 @@ void pluck(Bus& b, double t, int midi, float velocity, float pan)
         phase += inc;
         if (phase >= 1) phase -= 1;
         const double cutoff = 500 + 4500 * std::exp(-tau / 0.07);
-        const double env = std::exp(-tau / 0.2) * std::min(1.0, tau / 0.002);
-        add(b, start + i, float(f.run(float(saw(phase, inc)), cutoff, 0.3) * env * velocity), pan);
+        const double env = std::exp(-tau / 0.2) * std::min(1.0, tau / 0.002) * tailGain(i, len);
+        add(b, start + i, float(f.run(float(saw(phase, inc)), cutoff, 0.3) * env * velocity), placement);
     }
 }
 
@@ -306,7 +336,7 @@ void stab(Bus& b, double t, const std::vector<int>& midis, float velocity)
         const double hz = noteHz(midis[n]);
         double p1 = hashPhase(start, n * 2), p2 = hashPhase(start, n * 2 + 1);
         SvfLowpass f;
-        const float pan = midis.size() > 1 ? -0.5f + float(n) / float(midis.size() - 1) : 0.0f;
+        const Pan placement(0.6f * (midis.size() > 1 ? -0.5f + float(n) / float(midis.size() - 1) : 0.0f));
         for (size_t i = 0; i < len; ++i) {
             const double tau = double(i) / SampleRate;
             const double i1 = hz * 1.003 / SampleRate, i2 = hz * 0.997 / SampleRate;
@@ -315,15 +345,16 @@ void stab(Bus& b, double t, const std::vector<int>& midis, float velocity)
             p2 += i2;
             if (p2 >= 1) p2 -= 1;
             const double cutoff = 900 + 5000 * std::exp(-tau / 0.09);
-            const double env = std::exp(-tau / 0.16) * std::min(1.0, tau / 0.002);
+            const double env = std::exp(-tau / 0.16) * std::min(1.0, tau / 0.002) * tailGain(i, len);
             const float v = f.run(float(saw(p1, i1) + saw(p2, i2)), cutoff, 0.25);
-            add(b, start + i, float(v * env * velocity * 0.5 / std::sqrt(double(midis.size()))), pan * 0.6f);
+            add(b, start + i, float(v * env * velocity * 0.5 / std::sqrt(double(midis.size()))), placement);
         }
     }
 }
 
 void leadNote(Bus& b, double t, double duration, int midi, float velocity)
 {
+    const Pan placement(0);
     const size_t start = sampleAt(t), len = size_t((duration + 0.08) * SampleRate);
     const double hz = noteHz(midi);
     double phase = 0, phase2 = 0.3;
@@ -340,12 +371,13 @@ void leadNote(Bus& b, double t, double duration, int midi, float velocity)
         const double release = tau < duration ? 1.0 : std::max(0.0, 1 - (tau - duration) / 0.08);
         const double cutoff = 1800 + 2200 * std::exp(-tau / 0.15);
         const double raw = 0.6 * square(phase, inc) + 0.5 * saw(phase2, inc2);
-        add(b, start + i, float(f.run(float(raw), cutoff, 0.2) * attack * release * velocity * 0.5), 0);
+        add(b, start + i, float(f.run(float(raw), cutoff, 0.2) * attack * release * velocity * 0.5), placement);
     }
 }
 
 void bell(Bus& b, double t, int midi, float velocity, float pan)
 {
+    const Pan placement(pan);
     const size_t start = sampleAt(t), len = size_t(3.0 * SampleRate);
     const double hz = noteHz(midi);
     double pc = 0, pm = 0;
@@ -354,9 +386,9 @@ void bell(Bus& b, double t, int midi, float velocity, float pan)
         pm += hz * 3.5 / SampleRate;   // 3.5: inharmonic partials well above the note, as a struck bar has
         pc += hz / SampleRate;
         const double index = 0.4 + 1.8 * std::exp(-tau / 0.25);
-        const double env = std::exp(-tau / 0.9) * std::min(1.0, tau / 0.001);
+        const double env = std::exp(-tau / 0.9) * std::min(1.0, tau / 0.001) * tailGain(i, len);
         const double v = std::sin(TwoPi * pc + index * std::sin(TwoPi * pm));
-        add(b, start + i, float(v * env * velocity * 0.4), pan);
+        add(b, start + i, float(v * env * velocity * 0.4), placement);
     }
 }
 
@@ -394,6 +426,7 @@ void riser(Bus& b, double t0, double t1, float velocity)
 
 void zap(Bus& b, double t, float velocity, float pan)
 {
+    const Pan placement(pan);
     const size_t start = sampleAt(t), len = size_t(0.25 * SampleRate);
     double phase = 0;
     Noise noise(start + 81);
@@ -401,9 +434,9 @@ void zap(Bus& b, double t, float velocity, float pan)
     for (size_t i = 0; i < len; ++i) {
         const double tau = double(i) / SampleRate;
         phase += (180 + 3200 * std::exp(-tau / 0.035)) / SampleRate;
-        const double env = std::exp(-tau / 0.07) * std::min(1.0, tau / 0.001);
+        const double env = std::exp(-tau / 0.07) * std::min(1.0, tau / 0.001) * tailGain(i, len);
         const double v = 0.8 * std::sin(TwoPi * phase) + 0.5 * hp.run(noise.next()) * std::exp(-tau / 0.02);
-        add(b, start + i, float(v * env * velocity), pan);
+        add(b, start + i, float(v * env * velocity), placement);
     }
 }
 

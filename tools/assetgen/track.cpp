@@ -135,11 +135,12 @@ const Section& sectionAt(double bar)
     return Sections[SectionCount - 1];
 }
 
-const Progression& progressionOf(SectionKind kind)
+// phrase: which eight-bar phrase of its section the bar is in.
+const Progression& progressionOf(SectionKind kind, int phrase)
 {
     switch (kind) {
     case SectionKind::Arp: return Lifted;
-    case SectionKind::Peak: return Cadence;
+    case SectionKind::Peak: return phrase % 2 == 0 ? Cadence : Main;
     case SectionKind::Intro:
     case SectionKind::Build:
     case SectionKind::Breakdown: return Floating;
@@ -151,8 +152,8 @@ const Chord& chordAt(double bar)
 {
     const Section& s = sectionAt(bar);
     if (s.kind == SectionKind::Outro) return F;
-    const int index = int(std::floor((bar - s.startBar) / 2)) % 4;
-    return progressionOf(s.kind).chords[index];
+    const int inSection = int(std::floor(bar - s.startBar));
+    return progressionOf(s.kind, inSection / 8).chords[(inSection / 2) % 4];
 }
 
 bool calm(SectionKind k) { return k == SectionKind::Intro || k == SectionKind::Breakdown || k == SectionKind::Outro; }
@@ -387,6 +388,7 @@ Bus renderTrack()
             if (inSection % 8 == 7) snareFill(b, bar, 12);
             bassBars(b, bar, chord, 0.52f, false);
             if (bar % 4 == 0) for (int st : {0, 4, 8, 12}) hat(b.drums, stepTime(bar, st), 0.3f, true, -0.3f);
+            // The answer goes with the cadence phrases, the theme with the main ones.
             if (inSection % 8 == 0 && bar + 8 <= int(s.endBar))
                 melody(b, bar, inSection % 16 == 0 ? Answer : Theme, inSection % 16 == 0 ? AnswerCount : ThemeCount, 0, 0.5f);
             if (inSection >= 16) arpeggio(b, bar, chord, 0.15f);
