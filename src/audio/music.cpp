@@ -91,6 +91,8 @@ uint32_t musicPosition()
 
 uint32_t musicLength() { return player ? framesToMs(player->trackFrames()) : 0; }
 
+uint64_t musicUnderrunFrames() { return player ? player->underrunFrames() : 0; }
+
 void closeMusic()
 {
     if (!player) checkFmod(MusicNotOpen);

@@ -4,14 +4,19 @@
 #include <cstdint>
 
 constexpr int SpectrumSize = 256;
-extern float spectrum[SpectrumSize];  // magnitudes, entry 0 lowest; all zero in silence
+// Magnitudes of channel 0 at the play position, entry k near k * 86.13 Hz, 1.0 for a full-scale sine
+// on a bin; all zero before the first fetch, in silence and once the track has ended.
+extern float spectrum[SpectrumSize];
 
 // --- Playback (main thread only)
 void initMusic(const char* fileName);  // opens the track and starts it; music time 0 is now
-void fetchSpectrum();                  // refreshes spectrum from what is playing
-uint32_t musicPosition();              // milliseconds played, never decreasing, >= musicLength() at the end
-uint32_t musicLength();                // milliseconds, the whole track, fixed once opened
+void fetchSpectrum();                  // refreshes spectrum from what is playing; never waits for audio
+uint32_t musicPosition();              // milliseconds heard, never decreasing, == musicLength() once ended
+uint32_t musicLength();                // milliseconds, the whole track (exact, from a frame scan), fixed
 void closeMusic();                     // stops playback and releases the device
 
-// --- Errors
-void checkFmod(int result);            // result != 0: prints "FMOD error! (%d) %s" and exits -1
+// --- Errors (codes and texts: audio/music_errors.h)
+void checkFmod(int result);            // result != 0: prints "FMOD error! (%d) %s", stops audio, exits -1
+
+// --- Diagnostics (benchmarks and tests; the show never calls them)
+uint64_t musicUnderrunFrames();        // frames of silence played because decoding fell behind; 0 when healthy

@@ -42,6 +42,7 @@ TEST_F(MusicPlaybackTest, PositionFollowsTheWallClockAndReachesTheLength)
         struct timespec nap = {0, 2'000'000};
         nanosleep(&nap, nullptr);
     }
+    const uint64_t underruns = musicUnderrunFrames();
     closeMusic();
 
     EXPECT_NEAR(length, 6000, 1);
@@ -74,8 +75,10 @@ TEST_F(MusicPlaybackTest, PositionFollowsTheWallClockAndReachesTheLength)
     const double rate = double(b.positionMs - a.positionMs) / (b.elapsedMs - a.elapsedMs);
     EXPECT_NEAR(rate, 1.0, 0.02);
     std::printf("measured: rate %.4f (drift %+.2f %%), wall clock ahead of position by %.1f ms on average, "
-                "position moving %.1f ms after initMusic, length reached %.1f ms after the track's length\n",
-                rate, (rate - 1) * 100, offsetSum / offsetCount, firstMoving, reachedEnd - length);
+                "position moving %.1f ms after initMusic, length reached %.1f ms after the track's length, "
+                "%llu underrun frames\n",
+                rate, (rate - 1) * 100, offsetSum / offsetCount, firstMoving, reachedEnd - length,
+                (unsigned long long)underruns);
 }
 
 TEST_F(MusicPlaybackTest, LiveSpectrumFollowsChannelZeroAndIsSilentAfterTheEnd)
