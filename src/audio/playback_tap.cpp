@@ -1,8 +1,8 @@
-// PlaybackTap: a sequence lock over the (count, time) pair, written only by the callback, so the
-// writer never waits and a reader retries only if it overlapped the few stores of one publish.
-// History entries are relaxed atomics so concurrent reads are defined; the callback announces how far
-// it is about to write before writing, and a reader checks that mark after copying, so a lapped range
-// is always detected.
+// PlaybackTap. Both the (count, time) slots and the history follow one pattern: the callback announces
+// how far it is about to write (relaxed store, then a release fence), writes with relaxed atomics, then
+// publishes; a reader copies, issues an acquire fence and checks the announcement, so any copy that
+// might contain newer writes is detected. Unlike a sequence lock, a callback preempted mid-write never
+// makes the reader spin: the slot it reads is a finished one.
 #include "audio/playback_tap.h"
 
 static_assert((PlaybackTap::HistoryFrames & (PlaybackTap::HistoryFrames - 1)) == 0, "ring index by mask");
@@ -37,23 +37,28 @@ void PlaybackTap::appendSilence(size_t frames)
 
 void PlaybackTap::publish(int64_t timeNs)
 {
-    const uint32_t s = sequence_.load(std::memory_order_relaxed);
-    sequence_.store(s + 1, std::memory_order_relaxed);
+    const uint64_t k = published_.load(std::memory_order_relaxed) + 1;
+    writing_.store(k, std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_release);
-    frames_.store(pending_, std::memory_order_relaxed);
-    timeNs_.store(timeNs, std::memory_order_relaxed);
-    sequence_.store(s + 2, std::memory_order_release);
+    Slot& slot = slots_[k % SlotCount];
+    slot.frames.store(pending_, std::memory_order_relaxed);
+    slot.timeNs.store(timeNs, std::memory_order_relaxed);
+    frames_.store(pending_, std::memory_order_release);
+    published_.store(k, std::memory_order_release);
 }
 
 TapReading PlaybackTap::latest() const
 {
-    TapReading r;
     for (;;) {
-        const uint32_t before = sequence_.load(std::memory_order_acquire);
-        r.frames = frames_.load(std::memory_order_relaxed);
-        r.timeNs = timeNs_.load(std::memory_order_relaxed);
+        const uint64_t k = published_.load(std::memory_order_acquire);
+        if (k == 0) return TapReading{};
+        const Slot& slot = slots_[k % SlotCount];
+        TapReading r;
+        r.frames = slot.frames.load(std::memory_order_relaxed);
+        r.timeNs = slot.timeNs.load(std::memory_order_relaxed);
         std::atomic_thread_fence(std::memory_order_acquire);
-        if ((before & 1) == 0 && sequence_.load(std::memory_order_relaxed) == before) return r;
+        // Slot k is rewritten by hand-over k + SlotCount; until that one starts, what was read is k's.
+        if (writing_.load(std::memory_order_relaxed) < k + SlotCount) return r;
     }
 }
 

@@ -1,6 +1,7 @@
 // What the audio callback has handed to the device, published for the main thread without locks:
 // the running frame count with the moment of that hand-over, and the newest channel-0 samples.
-// The callback never waits; a reader that races a hand-over simply reads again.
+// Neither side ever waits for the other; a reader only reads again if it was itself stalled for
+// several hand-overs in the middle of a read.
 #pragma once
 #include <atomic>
 #include <cstddef>
@@ -26,7 +27,7 @@ public:
     void publish(int64_t timeNs);     // makes every appended frame visible, stamped with timeNs
 
     // --- Reader side (any thread)
-    TapReading latest() const;        // a consistent count and time pair
+    TapReading latest() const;        // a count and time from the same hand-over
     // Channel 0 of frames [first, first + count): false if any of them is not yet published or has
     // already been overwritten (count <= HistoryFrames).
     bool copyChannel0(uint64_t first, size_t count, float* out) const;
@@ -35,8 +36,14 @@ private:
     void reserve(size_t frames);
     std::unique_ptr<std::atomic<float>[]> history_;
     uint64_t pending_ = 0;                    // callback's own count, ahead of the published one
+    struct Slot {
+        std::atomic<uint64_t> frames{0};
+        std::atomic<int64_t> timeNs{0};
+    };
+    static constexpr uint64_t SlotCount = 8;  // hand-overs a reader may sleep through before it retries
+    Slot slots_[SlotCount];
     std::atomic<uint64_t> reserved_{0};       // frames the callback may have written into the history
-    std::atomic<uint32_t> sequence_{0};       // odd while a publish is under way
-    std::atomic<uint64_t> frames_{0};
-    std::atomic<int64_t> timeNs_{0};
+    std::atomic<uint64_t> writing_{0};        // the hand-over being written into its slot
+    std::atomic<uint64_t> published_{0};      // the newest complete hand-over; 0: none yet
+    std::atomic<uint64_t> frames_{0};         // its frame count, for history readers
 };
