@@ -52,6 +52,7 @@ void initMusic(const char* fileName)
     checkFmod(player->open(fileName));
     player->prefill(PrefillFrames);
     checkFmod(player->startDecoderThread());
+    analyser = new SpectrumAnalyser;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) checkFmod(AudioSystemUnavailable);
 
     SDL_AudioSpec wanted{};
@@ -62,12 +63,11 @@ void initMusic(const char* fileName)
     wanted.callback = audioCallback;
     wanted.userdata = player;
     // No "obtained" spec: SDL then converts to whatever the device really takes, so the callback
-    // always fills 44.1 kHz 16-bit stereo.
+    // always fills 44.1 kHz 16-bit stereo. The device plays silence until unpaused, so nothing slow
+    // belongs between opening and unpausing.
     if (SDL_OpenAudio(&wanted, nullptr) != 0) checkFmod(AudioDeviceUnavailable);
     deviceOpen = true;
-
     player->setLatencyFrames(wanted.samples);
-    analyser = new SpectrumAnalyser;
     lastPositionMs = 0;
     SDL_PauseAudio(0);
 }
