@@ -54,38 +54,6 @@ protected:
     std::string track;
 };
 
-TEST_F(MusicErrorTest, EveryCodeHasItsOwnSentence)
-{
-    for (const auto& a : MusicErrorTable) {
-        for (const auto& b : MusicErrorTable) {
-            if (&a != &b) {
-                EXPECT_NE(a.code, b.code);
-                EXPECT_STRNE(a.text, b.text);
-            }
-        }
-    }
-}
-
-TEST_F(MusicErrorTest, BadTrackFilesStopInitMusic)
-{
-    writeFile(dir.file("empty.mp3"), "");
-    writeFile(dir.file("text.mp3"), "Just some words in a file that claims to be music.\n");
-    writeFile(dir.file("noise.mp3"), noise(60000));
-    std::filesystem::create_directory(dir.file("folder.mp3"));
-    const struct {
-        const char* name;
-        int code;
-    } cases[] = {{"missing.mp3", TrackNotFound},
-                 {"empty.mp3", TrackEmpty},
-                 {"folder.mp3", TrackUnreadable},
-                 {"text.mp3", TrackNotMpeg},
-                 {"noise.mp3", TrackNotMpeg}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        expectStop(c.code, [&] { initMusic(dir.file(c.name).c_str()); });
-    }
-}
-
 TEST_F(MusicErrorTest, BadTrackIsReportedBeforeTheAudioDeviceIsTried)
 {
     expectStop(TrackNotFound, [&] {
