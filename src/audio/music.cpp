@@ -62,7 +62,7 @@ void initMusic(const char* fileName)
     wanted.samples = DeviceBufferFrames;
     wanted.callback = audioCallback;
     wanted.userdata = player;
-    // No "obtained" spec: SDL then converts to whatever the device really takes, so the callback
+    // No "obtained" format: SDL then converts to whatever the device really takes, so the callback
     // always fills 44.1 kHz 16-bit stereo. The device plays silence until unpaused, so nothing slow
     // belongs between opening and unpausing.
     if (SDL_OpenAudio(&wanted, nullptr) != 0) checkFmod(AudioDeviceUnavailable);

@@ -38,7 +38,7 @@ protected:
 
 TEST_F(DecoderTest, SixSecondTrackIsSixSecondsToTheMillisecond)
 {
-    const std::string track = makeToneMp3(dir.path(), "six.mp3", ToneSpec{});
+    const std::string track = makeToneMp3(dir.path(), "six.mp3", Tone{});
     Mp3Decoder decoder;
     ASSERT_EQ(decoder.open(track.c_str()), MusicOk);
     EXPECT_NEAR(double(decoder.frames()) * 1000.0 / MusicSampleRate, 6000.0, 1.0);
@@ -50,7 +50,7 @@ TEST_F(DecoderTest, SixSecondTrackIsSixSecondsToTheMillisecond)
 
 TEST_F(DecoderTest, OtherRatesAndMonoComeOutAsStereoAt44100)
 {
-    ToneSpec at48;
+    Tone at48;
     at48.sampleRate = 48000;
     DecodedTrack decoded;
     ASSERT_EQ(decodeTrack(makeToneMp3(dir.path(), "48.mp3", at48).c_str(), decoded), MusicOk);
@@ -60,7 +60,7 @@ TEST_F(DecoderTest, OtherRatesAndMonoComeOutAsStereoAt44100)
     spectrumAt(decoded, 3000, analyser, bins);
     EXPECT_EQ(peakEntry(bins), 2) << "172 Hz stays 172 Hz after resampling";
 
-    ToneSpec mono;
+    Tone mono;
     mono.sampleRate = 22050;
     mono.channels = 1;
     mono.leftHz = 345;
@@ -76,7 +76,7 @@ TEST_F(DecoderTest, OtherRatesAndMonoComeOutAsStereoAt44100)
 
 TEST_F(DecoderTest, TruncatedFileIsAsLongAsWhatPlays)
 {
-    const std::string whole = makeToneMp3(dir.path(), "whole.mp3", ToneSpec{});
+    const std::string whole = makeToneMp3(dir.path(), "whole.mp3", Tone{});
     const std::string half = dir.file("half.mp3");
     const std::string bytes = readFile(whole);
     writeFile(half, bytes.substr(0, bytes.size() / 2));
@@ -122,7 +122,7 @@ TEST_F(DecoderTest, EachKindOfBadFileHasItsOwnCode)
 
 TEST_F(DecoderTest, DamageFoundWhileDecodingIsAnError)
 {
-    const std::string track = makeToneMp3(dir.path(), "damaged.mp3", ToneSpec{});
+    const std::string track = makeToneMp3(dir.path(), "damaged.mp3", Tone{});
     Mp3Decoder decoder;
     ASSERT_EQ(decoder.open(track.c_str()), MusicOk);
     // Overwrite the back 60 % after the scan, as a file damaged under a running player would be.

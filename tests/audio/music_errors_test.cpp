@@ -52,7 +52,7 @@ protected:
     {
         ASSERT_EQ(lameMissing(), "");
         setenv("SDL_AUDIODRIVER", "dummy", 1);   // a device that works; cases that need none override it
-        ToneSpec tone;
+        Tone tone;
         tone.seconds = 4;
         track = makeToneMp3(dir.path(), "good.mp3", tone);
     }

@@ -33,7 +33,7 @@ protected:
 
 TEST_F(MusicPlaybackTest, PositionFollowsTheWallClockAndReachesTheLength)
 {
-    const std::string track = makeToneMp3(dir.path(), "six.mp3", ToneSpec{});
+    const std::string track = makeToneMp3(dir.path(), "six.mp3", Tone{});
     initMusic(track.c_str());
     const double start = monotonicSeconds();
     const uint32_t length = musicLength();
@@ -90,7 +90,7 @@ TEST_F(MusicPlaybackTest, PositionFollowsTheWallClockAndReachesTheLength)
 
 TEST_F(MusicPlaybackTest, LiveSpectrumFollowsChannelZeroAndIsSilentAfterTheEnd)
 {
-    ToneSpec tone;
+    Tone tone;
     tone.seconds = 2;
     tone.leftHz = 345;     // entry 4
     tone.rightHz = 1034;   // entry 12: must not show
@@ -118,7 +118,7 @@ TEST_F(MusicPlaybackTest, LiveSpectrumFollowsChannelZeroAndIsSilentAfterTheEnd)
 
 TEST_F(MusicPlaybackTest, DiskDriverReceivesTheDecodedTrackSampleForSample)
 {
-    ToneSpec tone;
+    Tone tone;
     tone.seconds = 3;
     tone.leftHz = 440;
     tone.rightHz = 660;

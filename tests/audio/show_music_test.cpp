@@ -76,7 +76,7 @@ protected:
 
     void putTrack(double seconds)
     {
-        ToneSpec tone;
+        Tone tone;
         tone.seconds = seconds;
         tone.leftHz = 220;
         tone.rightHz = 440;

@@ -39,7 +39,7 @@ TEST(SpectrumAnalyser, FullScaleSineOnABinReadsOne)
 class TrackSpectrumTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(lameMissing(), ""); }
-    DecodedTrack decode(const ToneSpec& tone)
+    DecodedTrack decode(const Tone& tone)
     {
         DecodedTrack decoded;
         EXPECT_EQ(decodeTrack(makeToneMp3(dir.path(), "t.mp3", tone).c_str(), decoded), MusicOk);
@@ -52,13 +52,13 @@ protected:
 
 TEST_F(TrackSpectrumTest, TonesPeakAtTheirEntries)
 {
-    ToneSpec low;
+    Tone low;
     low.seconds = 3;
     low.leftHz = low.rightHz = 172;
-    ToneSpec high = low;
+    Tone high = low;
     high.leftHz = high.rightHz = 345;
     const struct {
-        ToneSpec tone;
+        Tone tone;
         int entry;
     } cases[] = {{low, 2}, {high, 4}};
     for (const auto& c : cases) {
@@ -73,7 +73,7 @@ TEST_F(TrackSpectrumTest, TonesPeakAtTheirEntries)
 
 TEST_F(TrackSpectrumTest, ToneOnlyOnTheSecondChannelDoesNotShow)
 {
-    ToneSpec right;
+    Tone right;
     right.seconds = 2;
     right.leftHz = 0;
     right.rightHz = 345;
@@ -86,7 +86,7 @@ TEST_F(TrackSpectrumTest, ToneOnlyOnTheSecondChannelDoesNotShow)
 
 TEST_F(TrackSpectrumTest, SilentBeforeTheFirstSampleAndFromTheEndOn)
 {
-    ToneSpec tone;
+    Tone tone;
     tone.seconds = 2;
     const DecodedTrack track = decode(tone);
     spectrumAt(track, 0, analyser, bins);

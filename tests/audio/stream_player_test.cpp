@@ -42,7 +42,7 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(lameMissing(), "");
-        ToneSpec tone;
+        Tone tone;
         tone.seconds = 1.0;   // fits the ring whole, so one prefill decodes all of it
         tone.leftHz = 345;
         tone.rightHz = 1000;

@@ -23,27 +23,27 @@ void put32(std::string& out, uint32_t v)
 }
 }  // namespace
 
-void writeToneWav(const std::string& path, const ToneSpec& spec)
+void writeToneWav(const std::string& path, const Tone& tone)
 {
-    const uint32_t frames = uint32_t(std::lround(spec.seconds * spec.sampleRate));
-    const uint32_t dataBytes = frames * uint32_t(spec.channels) * 2;
+    const uint32_t frames = uint32_t(std::lround(tone.seconds * tone.sampleRate));
+    const uint32_t dataBytes = frames * uint32_t(tone.channels) * 2;
     std::string out;
     out += "RIFF";
     put32(out, 36 + dataBytes);
     out += "WAVEfmt ";
     put32(out, 16);
     put16(out, 1);
-    put16(out, uint32_t(spec.channels));
-    put32(out, uint32_t(spec.sampleRate));
-    put32(out, uint32_t(spec.sampleRate * spec.channels * 2));
-    put16(out, uint32_t(spec.channels * 2));
+    put16(out, uint32_t(tone.channels));
+    put32(out, uint32_t(tone.sampleRate));
+    put32(out, uint32_t(tone.sampleRate * tone.channels * 2));
+    put16(out, uint32_t(tone.channels * 2));
     put16(out, 16);
     out += "data";
     put32(out, dataBytes);
-    const double hz[2] = {spec.leftHz, spec.rightHz};
+    const double hz[2] = {tone.leftHz, tone.rightHz};
     for (uint32_t i = 0; i < frames; ++i) {
-        for (int c = 0; c < spec.channels; ++c) {
-            const double v = hz[c] > 0 ? spec.amplitude * std::sin(2 * M_PI * hz[c] * i / spec.sampleRate) : 0.0;
+        for (int c = 0; c < tone.channels; ++c) {
+            const double v = hz[c] > 0 ? tone.amplitude * std::sin(2 * M_PI * hz[c] * i / tone.sampleRate) : 0.0;
             put16(out, uint32_t(uint16_t(int16_t(std::lround(v * 32767)))));
         }
     }
@@ -55,12 +55,12 @@ std::string lameMissing()
     return commandExists("lame") ? std::string() : "lame is not installed: run ./setup.sh --test";
 }
 
-std::string makeToneMp3(const std::string& dir, const std::string& name, const ToneSpec& spec)
+std::string makeToneMp3(const std::string& dir, const std::string& name, const Tone& tone)
 {
     const std::string wav = dir + "/" + name + ".wav";
     const std::string mp3 = dir + "/" + name;
-    writeToneWav(wav, spec);
-    const std::vector<std::string> mode = spec.channels == 2 ? std::vector<std::string>{"-m", "s"}
+    writeToneWav(wav, tone);
+    const std::vector<std::string> mode = tone.channels == 2 ? std::vector<std::string>{"-m", "s"}
                                                              : std::vector<std::string>{"-m", "m"};
     std::vector<std::string> argv = {"lame", "--quiet", "-b", "128"};
     argv.insert(argv.end(), mode.begin(), mode.end());

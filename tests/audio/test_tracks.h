@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-struct ToneSpec {
+struct Tone {
     double seconds = 6.0;
     int sampleRate = 44100;
     int channels = 2;
@@ -15,8 +15,8 @@ struct ToneSpec {
 };
 
 // --- Making tracks
-void writeToneWav(const std::string& path, const ToneSpec& spec);
-std::string makeToneMp3(const std::string& dir, const std::string& name, const ToneSpec& spec);  // path of the MP3
+void writeToneWav(const std::string& path, const Tone& tone);
+std::string makeToneMp3(const std::string& dir, const std::string& name, const Tone& tone);  // path of the MP3
 std::string lameMissing();   // empty when lame is installed, else a message for the failed test
 
 // --- Reading device output
