@@ -201,16 +201,6 @@ TEST_F(FragmentRules, ElectroPoseTurnsLinearlyAndGrowsEased)
     EXPECT_NEAR(electroPose(e, at(0.1f)).opacity, 0.35f, 1e-6);
 }
 
-TEST_F(FragmentRules, GridDiscsGrowTwentyPixelsAndFadeOut)
-{
-    EXPECT_FLOAT_EQ(gridGrowth(0), 0);
-    EXPECT_FLOAT_EQ(gridGrowth(0.5f), 15);
-    EXPECT_FLOAT_EQ(gridGrowth(1), 20);
-    EXPECT_FLOAT_EQ(gridFade(0), 1);
-    EXPECT_FLOAT_EQ(gridFade(0.5f) * GridOpacity, 0.125f);
-    EXPECT_FLOAT_EQ(gridFade(1), 0);
-}
-
 TEST_F(FragmentRules, TexFragConstructorDrawsItsColourOnceAndSetsDefaults)
 {
     for (uint32_t state : {SeededRandomState, 7u, 123456789u}) {

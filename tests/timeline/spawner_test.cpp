@@ -309,6 +309,7 @@ TEST_F(Spawning, GridWithoutCellsIsStillAddedAndStamped)
 
 TEST_F(Spawning, SparkDrawsInTheDocumentedOrder)
 {
+    int rare = 0;  // sparks on the first two textures: the r < 0.1 branch
     for (int round = 0; round < 50; ++round) {
         SCOPED_TRACE(round);
         resetTimeline();
@@ -338,24 +339,10 @@ TEST_F(Spawning, SparkDrawsInTheDocumentedOrder)
         EXPECT_EQ(e.growth, want.growth);
         EXPECT_EQ(events.created[0].at.index, want.index);
         EXPECT_EQ(LastSpawn.electro, 7.0f);
+        rare += e.textureIndex < 2;
     }
-}
-
-TEST_F(Spawning, OneSparkInTenUsesTheFirstTwoTextures)
-{
-    int first = 0;
-    const int n = 4000;
-    for (int i = 0; i < n; ++i) {
-        spawnElectro();
-        const ElectroFrag& e = events.electros.back();
-        ASSERT_GE(e.textureIndex, 0);
-        ASSERT_LE(e.textureIndex, 5);
-        ASSERT_GE(e.pointIndex, 0);
-        ASSERT_LT(e.pointIndex, 8);
-        first += e.textureIndex < 2;
-        ActiveFragments.clear();
-    }
-    EXPECT_NEAR(double(first) / n, 0.1, 0.02);
+    EXPECT_GT(rare, 0);  // both branches of the texture choice were taken
+    EXPECT_LT(rare, 50);
 }
 
 TEST_F(Spawning, NewStrokeDrawsTwiceAndGoesToTheFront)
