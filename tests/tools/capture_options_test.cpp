@@ -1,0 +1,132 @@
+// showcap's pure pieces: option parsing and its messages, time parsing, the JSON numbers of the event
+// log, the contact sheet's layout and labels, and the WAV header.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "capture_options.h"
+#include "contact_sheet.h"
+#include "event_log.h"
+#include "frame_sink.h"
+#include "support/temp_dir.h"
+
+namespace {
+bool parse(std::vector<std::string> args, CaptureOptions& out, std::string& error)
+{
+    return parseCaptureOptions(args, out, error);
+}
+
+std::string errorFor(std::vector<std::string> args)
+{
+    CaptureOptions options;
+    std::string error;
+    EXPECT_FALSE(parse(args, options, error));
+    return error;
+}
+}  // namespace
+
+TEST(CaptureOptions, DefaultsAndEveryOption)
+{
+    CaptureOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({}, o, error));
+    EXPECT_EQ(o.fps, 60);
+    EXPECT_EQ(o.format, VideoFormat::Auto);
+    EXPECT_EQ(o.dataDir, ".");
+    EXPECT_LT(o.to, 0);
+
+    ASSERT_TRUE(parse({"-o", "x.mp4", "--fps", "30", "--data", "d", "--format", "png", "--from", "1:30",
+                       "--to", "100.5", "--contact-sheet", "s.png", "--sheet-every", "2.5", "--events", "e.jsonl",
+                       "--hashes", "h.txt", "-q"},
+                      o, error))
+        << error;
+    EXPECT_EQ(o.output, "x.mp4");
+    EXPECT_EQ(o.fps, 30);
+    EXPECT_EQ(o.dataDir, "d");
+    EXPECT_EQ(o.format, VideoFormat::Png);
+    EXPECT_EQ(o.from, 90.0);
+    EXPECT_EQ(o.to, 100.5);
+    EXPECT_EQ(o.contactSheet, "s.png");
+    EXPECT_EQ(o.sheetEvery, 2.5);
+    EXPECT_EQ(o.events, "e.jsonl");
+    EXPECT_EQ(o.hashes, "h.txt");
+    EXPECT_TRUE(o.quiet);
+}
+
+TEST(CaptureOptions, BadInputSaysWhatIsWrong)
+{
+    EXPECT_NE(errorFor({"--frobnicate"}).find("unknown option '--frobnicate'"), std::string::npos);
+    EXPECT_NE(errorFor({"--fps"}).find("needs a value"), std::string::npos);
+    for (const char* fps : {"0", "241", "29.97", "abc", "", "-5"})
+        EXPECT_NE(errorFor({"--fps", fps}).find("--fps"), std::string::npos) << fps;
+    EXPECT_NE(errorFor({"--format", "avi"}).find("auto, mp4, png or none"), std::string::npos);
+    EXPECT_NE(errorFor({"--from", "later"}).find("--from"), std::string::npos);
+    EXPECT_NE(errorFor({"--from", "20", "--to", "10"}).find("before"), std::string::npos);
+    EXPECT_NE(errorFor({"--sheet-every", "0"}).find("--sheet-every"), std::string::npos);
+}
+
+TEST(CaptureOptions, TimesInSecondsOrMinutes)
+{
+    double t = -1;
+    EXPECT_TRUE(parseTime("12.5", t));
+    EXPECT_EQ(t, 12.5);
+    EXPECT_TRUE(parseTime("1:02.5", t));
+    EXPECT_EQ(t, 62.5);
+    EXPECT_TRUE(parseTime("3:00", t));
+    EXPECT_EQ(t, 180.0);
+    for (const char* bad : {"", "-1", "1:60", "1:-2", "a:10", "1:2:3", "1e999", "nan", ":5"})
+        EXPECT_FALSE(parseTime(bad, t)) << bad;
+}
+
+TEST(EventLogText, NumbersReadBackAsTheSameFloat)
+{
+    for (float v : {0.0f, 2.0f, 0.7f, 23.223106f, 172.56192f, -35.272216796875f, 1e-7f, 123456789.0f}) {
+        const std::string text = jsonNumber(v);
+        EXPECT_EQ(std::strtof(text.c_str(), nullptr), v) << text;
+    }
+    EXPECT_EQ(jsonNumber(0.7f), "0.7");
+    EXPECT_EQ(jsonNumber(2.0f), "2");
+    EXPECT_EQ(jsonString("a\"b\\c\n"), "\"a\\\"b\\\\c\\u000a\"");
+}
+
+TEST(ContactSheetLayout, ThumbnailsAveragedInAGridWithLabels)
+{
+    const int w = 64, h = 48;
+    std::vector<uint8_t> frame(size_t(w) * h * 3, 0);
+    for (int i = 0; i < 4 * 3; ++i) frame[i] = 200;  // a 4-pixel-wide bright sliver on the top row
+    ContactSheet sheet(w, h);
+    for (int i = 0; i < 7; ++i) sheet.add(frame.data(), i * 5.0);
+    std::vector<uint8_t> rgb;
+    int width = 0, height = 0;
+    sheet.compose(rgb, width, height);
+    const int thumbW = w / ContactSheet::Shrink, thumbH = h / ContactSheet::Shrink;
+    EXPECT_EQ(width, ContactSheet::Columns * thumbW + (ContactSheet::Columns + 1) * ContactSheet::Gap);
+    EXPECT_GT(height, 2 * thumbH + 3 * ContactSheet::Gap) << "seven thumbnails make two rows";
+    // The sliver covers a quarter of the first 4x4 block: averaged, not dropped.
+    const int g = ContactSheet::Gap;
+    EXPECT_EQ(rgb[(size_t(g) * size_t(width) + size_t(g)) * 3], 50);
+    EXPECT_EQ(timeLabel(125.34), "2:05.3");
+    EXPECT_EQ(timeLabel(0), "0:00.0");
+}
+
+TEST(WavFile, HeaderAndSamples)
+{
+    TempDir dir;
+    const float samples[] = {0.0f, 1.0f, -1.0f, 0.5f, 2.0f, -3.0f};
+    std::string error;
+    ASSERT_TRUE(writeWav(dir.file("t.wav"), {samples, 3}, error)) << error;
+    const std::string wav = readFile(dir.file("t.wav"));
+    ASSERT_EQ(wav.size(), 44u + 12u);
+    EXPECT_EQ(wav.substr(0, 4), "RIFF");
+    EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(wav.substr(36, 4), "data");
+    auto sample = [&](int i) { return int16_t(uint8_t(wav[44 + 2 * i]) | (uint8_t(wav[45 + 2 * i]) << 8)); };
+    EXPECT_EQ(sample(0), 0);
+    EXPECT_EQ(sample(1), 32767);
+    EXPECT_EQ(sample(2), -32767);
+    EXPECT_EQ(sample(3), 16384);
+    EXPECT_EQ(sample(4), 32767) << "clipped, not wrapped";
+    EXPECT_EQ(sample(5), -32767);
+}

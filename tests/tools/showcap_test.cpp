@@ -1,0 +1,168 @@
+// showcap end to end: the real program on short tracks it is given, checking that captures repeat
+// exactly, that a cue's composition is in the frames after it, that the event log holds every cue in
+// the frame that reached it, that MP4 output is a playable video with sound, and its error handling.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+#include "support/show_files.h"
+#include "support/temp_dir.h"
+#include "support/track.h"
+#include "timeline/cue_times.h"
+#include "utils/image.h"
+
+namespace {
+const std::string Showcap = std::string(SHOW_BIN_DIR) + "/showcap";
+
+class ShowcapTest : public ::testing::Test {
+protected:
+    TempDir dir;
+
+    void SetUp() override { putShowImages(dir.path()); }
+
+    ProcessResult capture(std::vector<std::string> args, double timeout = 300)
+    {
+        args.insert(args.begin(), {Showcap, "--quiet", "--data", dir.path()});
+        ProcessOptions options;
+        options.workDir = dir.path();
+        options.timeoutSeconds = timeout;
+        return runProcess(args, options);
+    }
+
+    void putTrack(double seconds, const std::string& synth)
+    {
+        ASSERT_TRUE(makeTrack(dir.file("bass_300808.mp3"), seconds, synth));
+    }
+
+    std::vector<std::string> lines(const std::string& name)
+    {
+        std::vector<std::string> out;
+        std::istringstream in(readFile(dir.file(name)));
+        for (std::string line; std::getline(in, line);) out.push_back(line);
+        return out;
+    }
+};
+
+// The value of a numeric field in one JSON line of the event log.
+double field(const std::string& line, const std::string& name)
+{
+    const std::string key = "\"" + name + "\":";
+    const size_t at = line.find(key);
+    return at == std::string::npos ? -1e9 : std::stod(line.substr(at + key.size()));
+}
+
+bool contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
+
+// Warm (typography) colours have more red than blue; the electro and grid colours do not.
+int warmPixels(const Image& frame)
+{
+    int n = 0;
+    for (size_t i = 0; i + 2 < frame.pixels.size(); i += size_t(frame.channels))
+        if (frame.pixels[i] > frame.pixels[i + 2] + 8) ++n;
+    return n;
+}
+}  // namespace
+
+TEST_F(ShowcapTest, TwoCapturesGiveIdenticalFrames)
+{
+    putTrack(4, "sine 345");  // band 4 makes electro flashes, so the frames have content
+    ASSERT_EQ(capture({"--format", "none", "--from", "0.5", "--to", "2.5", "--hashes", dir.file("a.txt")}).exitCode, 0);
+    ASSERT_EQ(capture({"--format", "none", "--from", "0.5", "--to", "2.5", "--hashes", dir.file("b.txt")}).exitCode, 0);
+    const std::vector<std::string> a = lines("a.txt"), b = lines("b.txt");
+    EXPECT_EQ(a.size(), 121u) << "frames 30 to 150 at 60 frames/s";
+    EXPECT_EQ(a, b);
+    std::map<std::string, int> distinct;
+    for (const std::string& line : a) ++distinct[line.substr(line.find(' ') + 1)];
+    EXPECT_GT(distinct.size(), 100u) << "the frames change: effects were drawn";
+}
+
+TEST_F(ShowcapTest, FramesAfterTheFirstCueShowItsComposition)
+{
+    putTrack(25, "sine 440 vol 0");  // silence: nothing but the cue compositions appears
+    ASSERT_EQ(capture({"--format", "png", "-o", dir.file("frames"), "--fps", "10", "--from", "23", "--to", "23.6",
+                       "--events", dir.file("events.jsonl")})
+                  .exitCode,
+              0);
+    long cueFrame = -1;
+    for (const std::string& line : lines("events.jsonl"))
+        if (contains(line, "\"event\":\"cue\"")) {
+            cueFrame = long(field(line, "frame"));
+            EXPECT_EQ(field(line, "cue"), 0);
+            break;
+        }
+    ASSERT_EQ(cueFrame, 233) << "23.3 s is the first frame at or past 23.223106 s";
+
+    auto frame = [&](long n) {
+        Image image;
+        std::string error;
+        EXPECT_TRUE(decodePng((dir.file("frames") + "/frame_000" + std::to_string(n) + ".png").c_str(), image, error))
+            << error;
+        return image;
+    };
+    EXPECT_EQ(warmPixels(frame(232)), 0) << "nothing before the cue";
+    EXPECT_GT(warmPixels(frame(cueFrame + 3)), 20000) << "its sprites near their peak opacity";
+    EXPECT_TRUE(std::ifstream(dir.file("frames") + "/track.wav").good());
+}
+
+TEST_F(ShowcapTest, EventLogHoldsEveryCueInTheFrameThatReachedIt)
+{
+    putTrack(173.5, "sine 440 vol 0");
+    const int fps = 30;
+    ASSERT_EQ(capture({"--format", "none", "--fps", std::to_string(fps), "--events", dir.file("events.jsonl")}, 900)
+                  .exitCode,
+              0);
+    std::vector<std::pair<long, double>> cues;  // frame, cue index
+    std::map<long, float> musicTimeOfFrame;
+    for (const std::string& line : lines("events.jsonl")) {
+        if (contains(line, "\"event\":\"frame\"")) musicTimeOfFrame[long(field(line, "frame"))] = float(field(line, "musicTime"));
+        if (contains(line, "\"event\":\"cue\"")) cues.emplace_back(long(field(line, "frame")), field(line, "cue"));
+    }
+    ASSERT_EQ(cues.size(), size_t(CueCount));
+    for (int i = 0; i < CueCount; ++i) {
+        const long f = cues[size_t(i)].first;
+        EXPECT_EQ(cues[size_t(i)].second, i) << "in list order";
+        EXPECT_GE(musicTimeOfFrame[f], CueTimes[i]) << "cue " << i;
+        EXPECT_LT(musicTimeOfFrame[f - 1], CueTimes[i]) << "cue " << i << " fired late";
+    }
+}
+
+TEST_F(ShowcapTest, Mp4HasVideoAndAudioOfTheRangesLength)
+{
+    if (!commandExists("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
+    putTrack(6, "sine 345");
+    const ProcessResult r = capture({"-o", dir.file("part.mp4"), "--from", "1", "--to", "3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const ProcessResult probe = runProcess({"ffprobe", "-v", "error", "-show_entries", "stream=codec_name,codec_type,duration",
+                                            "-of", "default=nw=1", dir.file("part.mp4")});
+    EXPECT_TRUE(contains(probe.out, "codec_name=h264")) << probe.out;
+    EXPECT_TRUE(contains(probe.out, "codec_name=aac")) << probe.out;
+    std::istringstream in(probe.out);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("duration=", 0) != 0) continue;
+        EXPECT_NEAR(std::stod(line.substr(9)), 2.0, 0.1) << line;
+    }
+}
+
+TEST_F(ShowcapTest, BadOptionsAndMissingInputsFailWithAMessage)
+{
+    const ProcessResult bad = runProcess({Showcap, "--speed", "11"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_TRUE(contains(bad.err, "unknown option '--speed'")) << bad.err;
+
+    const ProcessResult fps = runProcess({Showcap, "--fps", "0"});
+    EXPECT_EQ(fps.exitCode, 2);
+    EXPECT_TRUE(contains(fps.err, "--fps")) << fps.err;
+
+    const ProcessResult noTrack = capture({"--format", "none"});
+    EXPECT_EQ(noTrack.exitCode, 1);
+    EXPECT_TRUE(contains(noTrack.err, "bass_300808.mp3")) << noTrack.err;
+
+    const ProcessResult help = runProcess({Showcap, "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(contains(help.out, "Usage: showcap")) << help.out;
+}

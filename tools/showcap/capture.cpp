@@ -1,0 +1,226 @@
+// The capture run. Every frame of the show is simulated from frame 0, because the fragments and the
+// shared random generator carry state from frame to frame; only frames inside the asked range are
+// read back and written.
+#include "capture.h"
+
+#include <SDL_opengl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "audio/decoded_track.h"
+#include "audio/music.h"
+#include "audio/spectrum_analysis.h"
+#include "contact_sheet.h"
+#include "event_log.h"
+#include "frame_sink.h"
+#include "main/scripted_host.h"
+#include "main/show.h"
+#include "timeline/timeline_events.h"
+#include "utils/format.h"
+#include "utils/video.h"
+
+namespace fs = std::filesystem;
+
+uint64_t frameHash(const uint8_t* bytes, size_t size)
+{
+    uint64_t h = 1469598103934665603ull;
+    for (size_t i = 0; i < size; ++i) {
+        h ^= bytes[i];
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+std::string progressLine(double fraction, double framesPerSecond, double secondsLeft, long frame)
+{
+    const long left = std::lround(std::fmax(0.0, secondsLeft));
+    return formatString("%6.1f%%  frame %ld  %.1f frames/s  %ld:%02ld left", 100.0 * std::fmin(1.0, fraction), frame,
+                        framesPerSecond, left / 60, left % 60);
+}
+
+namespace {
+// Paths given on the command line are relative to where showcap was started, but the show loads
+// its files relative to the data directory: resolve them before moving there.
+std::string absolute(const std::string& path) { return path.empty() ? path : fs::absolute(path).string(); }
+
+struct Progress {
+    bool enabled;
+    bool tty = isatty(2);
+    double startedAt = 0;
+    double lastPrint = -1;
+
+    void update(long frame, double fraction, double now)
+    {
+        if (!enabled) return;
+        if (lastPrint >= 0 && now - lastPrint < (tty ? 0.25 : 5.0)) return;
+        lastPrint = now;
+        const double elapsed = now - startedAt;
+        const double rate = elapsed > 0 ? frame / elapsed : 0;
+        const double left = fraction > 0 ? elapsed * (1 - fraction) / fraction : 0;
+        std::fprintf(stderr, tty ? "\r%s" : "%s\n", progressLine(fraction, rate, left, frame).c_str());
+    }
+    void done(long frames, double now)
+    {
+        if (!enabled) return;
+        const double elapsed = now - startedAt;
+        std::fprintf(stderr, "%s%ld frames in %.1f s (%.1f frames/s)\n", tty ? "\r\033[K" : "", frames, elapsed,
+                     elapsed > 0 ? frames / elapsed : 0);
+    }
+};
+
+double secondsNow()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+void readFrame(Frame& frame)
+{
+    static std::vector<uint8_t> bottomUp(size_t(CaptureWidth) * CaptureHeight * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, CaptureWidth, CaptureHeight, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+    const size_t row = size_t(CaptureWidth) * 3;
+    frame.rgb.resize(row * CaptureHeight);
+    for (int y = 0; y < CaptureHeight; ++y)
+        std::copy_n(&bottomUp[size_t(CaptureHeight - 1 - y) * row], row, &frame.rgb[size_t(y) * row]);
+}
+
+// Frames that are neither written nor put on the contact sheet still run the whole show logic, but
+// their drawing is squeezed into one pixel: the GL calls are the same, the rasterising nearly free.
+void squeezeDrawing(bool squeeze)
+{
+    if (squeeze) {
+        glViewport(0, 0, 1, 1);
+        glScissor(0, 0, 1, 1);
+        glEnable(GL_SCISSOR_TEST);
+    } else {
+        glViewport(0, 0, CaptureWidth, CaptureHeight);
+        glDisable(GL_SCISSOR_TEST);
+    }
+}
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "showcap: %s\n", message.c_str());
+    return 1;
+}
+}  // namespace
+
+int runCapture(const CaptureOptions& o)
+{
+    signal(SIGPIPE, SIG_IGN);  // a dead ffmpeg must show up as a write error, not end us silently
+
+    VideoFormat format = o.format;
+    if (format == VideoFormat::Auto) format = ffmpegAvailable() ? VideoFormat::Mp4 : VideoFormat::Png;
+    if (format == VideoFormat::Mp4 && !ffmpegAvailable())
+        return fail("the ffmpeg program is not installed (apt-get install ffmpeg), or use --format png");
+    std::string output = o.output;
+    if (output.empty()) output = format == VideoFormat::Mp4 ? "show.mp4" : "show-frames";
+    output = absolute(output);
+    const std::string sheetPath = absolute(o.contactSheet), eventsPath = absolute(o.events),
+                      hashesPath = absolute(o.hashes);
+
+    std::error_code ec;
+    fs::current_path(o.dataDir, ec);
+    if (ec) return fail("can't use data directory " + o.dataDir + ": " + ec.message());
+
+    DecodedTrack track;
+    if (const int result = decodeTrack(TrackFileName, track); result != 0)
+        return fail(formatString("can't decode %s in %s (error %d)", TrackFileName, o.dataDir.c_str(), result));
+
+    const long firstFrame = std::lround(o.from * o.fps);
+    const long lastFrame = o.to >= 0 ? std::lround(o.to * o.fps) : -1;
+    const double fromSeconds = double(firstFrame) / o.fps;
+
+    std::unique_ptr<FrameSink> sink;
+    if (format == VideoFormat::Mp4) {
+        // Without an end the audio runs to the track's end; the video may go on past it (the fade and
+        // the closing screen), which players show over silence.
+        const double duration = lastFrame >= 0 ? double(lastFrame - firstFrame + 1) / o.fps : track.frames() / 44100.0;
+        sink = makeMp4Sink(output, o.fps, fs::absolute(TrackFileName).string(), fromSeconds, duration);
+    } else if (format == VideoFormat::Png) {
+        const size_t firstSample = std::min<size_t>(size_t(fromSeconds * 44100), track.frames());
+        size_t count = track.frames() - firstSample;
+        if (lastFrame >= 0) count = std::min(count, size_t(double(lastFrame - firstFrame + 1) / o.fps * 44100));
+        sink = makePngSink(output, {track.samples.data() + firstSample * 2, count});
+    } else {
+        sink = makeNullSink();
+    }
+    if (!sink->error().empty()) return fail(sink->error());
+
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> events(nullptr, std::fclose), hashes(nullptr, std::fclose);
+    if (!eventsPath.empty() && !(events.reset(std::fopen(eventsPath.c_str(), "w")), events))
+        return fail("can't write " + eventsPath);
+    if (!hashesPath.empty() && !(hashes.reset(std::fopen(hashesPath.c_str(), "w")), hashes))
+        return fail("can't write " + hashesPath);
+
+    // The offscreen driver gives a GL context with no X server; the sound device is never opened.
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    initVideo(CaptureWidth, CaptureHeight, false);
+    startShow();
+
+    SpectrumAnalyser analyser;
+    ContactSheet sheet(CaptureWidth, CaptureHeight);
+    const long sheetEvery = std::max(1L, std::lround(o.sheetEvery * o.fps));
+    Frame frame;
+    Progress progress{!o.quiet};
+    progress.startedAt = secondsNow();
+    // The show runs on past the music while the last effects fade, then 2.1 s of closing screen.
+    const double expectedFrames = (track.lengthMs() / 1000.0 + 2.1) * o.fps;
+    const double rangeFrames = lastFrame >= 0 ? double(lastFrame + 1) : expectedFrames;
+    bool sinkFailed = false;
+
+    ScriptedShowOptions script;
+    script.framesPerSecond = o.fps;
+    script.trackLengthMs = track.lengthMs();
+    script.spectrumAt = [&](uint32_t positionMs, float* out) { spectrumAt(track, positionMs, analyser, out); };
+    script.escapeAfterFrames = lastFrame >= 0 ? lastFrame + 1 : -1;
+    script.present = false;
+    // Which frames are looked at: written ones, unless nothing is written, and contact-sheet ones.
+    const bool writesFrames = format != VideoFormat::None || !hashesPath.empty();
+    auto inRange = [&](long n) { return writesFrames && n >= firstFrame && (lastFrame < 0 || n <= lastFrame); };
+    auto onSheet = [&](long n) {
+        return !sheetPath.empty() && n >= firstFrame && (lastFrame < 0 || n <= lastFrame) && (n - firstFrame) % sheetEvery == 0;
+    };
+    squeezeDrawing(!inRange(0) && !onSheet(0));
+    script.onFrameEnd = [&](long n) {
+        if ((inRange(n) && !sinkFailed) || onSheet(n)) {
+            frame.index = n;
+            readFrame(frame);
+            if (onSheet(n)) sheet.add(frame.rgb.data(), double(n) / o.fps);
+            if (inRange(n) && !sinkFailed) {
+                if (hashes)
+                    std::fprintf(hashes.get(), "%ld %016llx\n", n,
+                                 static_cast<unsigned long long>(frameHash(frame.rgb.data(), frame.rgb.size())));
+                sinkFailed = !sink->write(frame);
+            }
+        }
+        squeezeDrawing(!inRange(n + 1) && !onSheet(n + 1));
+        progress.update(n + 1, (n + 1) / std::max(rangeFrames, double(n + 1)), secondsNow());
+    };
+
+    ScriptedHost host(script);
+    std::unique_ptr<EventLog> log;
+    if (events) {
+        log = std::make_unique<EventLog>(events.get());
+        setTimelineObserver(log.get());
+    }
+    if (runFrameLoop(host) == LoopExit::ShowOver && !sinkFailed) runClosingScreen(host);
+    setTimelineObserver(nullptr);
+    closeVideo();
+
+    if (sinkFailed) return fail(sink->error());
+    if (!sink->finish()) return fail(sink->error());
+    std::string error;
+    if (!sheetPath.empty() && !sheet.save(sheetPath, error)) return fail(error);
+    progress.done(host.frame(), secondsNow());
+    return 0;
+}

@@ -1,0 +1,139 @@
+// showcap option parsing.
+#include "capture_options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+bool parseNumber(const std::string& text, double& value)
+{
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return errno == 0 && end && *end == '\0' && std::isfinite(value);
+}
+
+bool parseFormat(const std::string& text, VideoFormat& format)
+{
+    if (text == "auto") format = VideoFormat::Auto;
+    else if (text == "mp4") format = VideoFormat::Mp4;
+    else if (text == "png") format = VideoFormat::Png;
+    else if (text == "none") format = VideoFormat::None;
+    else return false;
+    return true;
+}
+}  // namespace
+
+bool parseTime(const std::string& text, double& seconds)
+{
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos) return parseNumber(text, seconds) && seconds >= 0;
+    double minutes = 0, rest = 0;
+    const std::string m = text.substr(0, colon), s = text.substr(colon + 1);
+    if (m.find_first_not_of("0123456789") != std::string::npos || !parseNumber(m, minutes)) return false;
+    if (!parseNumber(s, rest) || rest < 0 || rest >= 60 || s.find(':') != std::string::npos) return false;
+    seconds = minutes * 60 + rest;
+    return true;
+}
+
+bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& out, std::string& error)
+{
+    out = CaptureOptions();
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        // Every option but the flags takes the next argument as its value.
+        auto value = [&](std::string& v) {
+            if (i + 1 >= args.size()) {
+                error = "option " + arg + " needs a value";
+                return false;
+            }
+            v = args[++i];
+            return true;
+        };
+        std::string v;
+        if (arg == "-h" || arg == "--help") {
+            out.help = true;
+        } else if (arg == "-q" || arg == "--quiet") {
+            out.quiet = true;
+        } else if (arg == "-o" || arg == "--output") {
+            if (!value(out.output)) return false;
+        } else if (arg == "-d" || arg == "--data") {
+            if (!value(out.dataDir)) return false;
+        } else if (arg == "-r" || arg == "--fps") {
+            double fps = 0;
+            if (!value(v)) return false;
+            if (!parseNumber(v, fps) || fps != std::floor(fps) || fps < 1 || fps > 240) {
+                error = "--fps wants a whole number from 1 to 240, not '" + v + "'";
+                return false;
+            }
+            out.fps = int(fps);
+        } else if (arg == "-f" || arg == "--format") {
+            if (!value(v)) return false;
+            if (!parseFormat(v, out.format)) {
+                error = "--format wants auto, mp4, png or none, not '" + v + "'";
+                return false;
+            }
+        } else if (arg == "--from" || arg == "--to") {
+            if (!value(v)) return false;
+            double t = 0;
+            if (!parseTime(v, t)) {
+                error = arg + " wants a time in seconds (12.5) or minutes:seconds (1:30), not '" + v + "'";
+                return false;
+            }
+            (arg == "--from" ? out.from : out.to) = t;
+        } else if (arg == "--contact-sheet") {
+            if (!value(out.contactSheet)) return false;
+        } else if (arg == "--sheet-every") {
+            if (!value(v)) return false;
+            if (!parseNumber(v, out.sheetEvery) || out.sheetEvery <= 0) {
+                error = "--sheet-every wants a positive number of seconds, not '" + v + "'";
+                return false;
+            }
+        } else if (arg == "--events") {
+            if (!value(out.events)) return false;
+        } else if (arg == "--hashes") {
+            if (!value(out.hashes)) return false;
+        } else {
+            error = "unknown option '" + arg + "' (see showcap --help)";
+            return false;
+        }
+    }
+    if (out.to >= 0 && out.to < out.from) {
+        error = "--to comes before --from";
+        return false;
+    }
+    return true;
+}
+
+const char* captureUsage()
+{
+    return R"(Usage: showcap [options]
+Renders the show offline, frame by frame, at a fixed frame rate: the music position and the clock
+both follow the frame number, and each frame's spectrum comes from the decoded track. Needs no
+display and no sound card. The same track, images and options always give the same frames.
+
+Output:
+  -o, --output PATH        an .mp4 file, or a directory for PNG frames and track.wav
+                           (default: show.mp4, or show-frames/ for PNG)
+  -f, --format FORMAT      auto (default): MP4 if ffmpeg is installed, else PNG
+                           mp4: H.264 video and AAC audio through ffmpeg
+                           png: numbered PNG frames and a WAV of the track
+                           none: no video, only the outputs below
+  -r, --fps N              frames per second, 1 to 240 (default 60)
+      --from TIME          first moment to write, in seconds (12.5) or minutes:seconds (1:30)
+      --to TIME            last moment to write (default: the end of the closing screen)
+
+Also write:
+      --contact-sheet FILE.png   a grid of thumbnails, one every --sheet-every seconds
+      --sheet-every SECONDS      (default 5)
+      --events FILE.jsonl        the timeline's events, one JSON object a line
+      --hashes FILE              a hash of every written frame, one a line
+
+Other:
+  -d, --data DIR           the show's files: bass_300808.mp3 and the 36 images (default: .)
+  -q, --quiet              no progress line
+  -h, --help               this text
+)";
+}

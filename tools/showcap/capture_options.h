@@ -1,0 +1,33 @@
+// showcap's command line: what to capture, at what rate, and where the frames and side outputs go.
+// Parsing is pure (no files touched), so every option and error message is testable.
+#pragma once
+#include <string>
+#include <vector>
+
+enum class VideoFormat {
+    Auto,   // MP4 when ffmpeg is installed, else PNG frames + WAV
+    Mp4,    // H.264 + AAC through the ffmpeg program
+    Png,    // numbered PNG frames and a WAV of the track, in a directory
+    None,   // no video: only the side outputs (contact sheet, events, hashes)
+};
+
+struct CaptureOptions {
+    int fps = 60;                  // frames per second, 1..240
+    std::string output;            // .mp4 file or frame directory; empty: the format's default name
+    std::string dataDir = ".";     // the show's working directory: the track and the 36 images
+    VideoFormat format = VideoFormat::Auto;
+    double from = 0;               // seconds of show time, first frame written
+    double to = -1;                // seconds, last frame written; negative: to the end of the closing screen
+    std::string contactSheet;      // PNG path, or empty
+    double sheetEvery = 5;         // seconds between contact-sheet thumbnails
+    std::string events;            // JSON-lines path, or empty
+    std::string hashes;            // per-frame hash list path, or empty
+    bool quiet = false;            // no progress line
+    bool help = false;
+};
+
+// --- Parsing
+bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& out,
+                         std::string& error);  // args without the program name; false: error says why
+bool parseTime(const std::string& text, double& seconds);  // "12.5", "90", "1:30", "1:02.5"
+const char* captureUsage();                                 // the --help text

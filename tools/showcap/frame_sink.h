@@ -1,0 +1,47 @@
+// Where captured frames go: an MP4 through an ffmpeg child process, a directory of numbered PNG
+// files with a WAV of the track, or nowhere. Frames arrive one at a time and are never all held.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+constexpr int CaptureWidth = 1024;   // pixels
+constexpr int CaptureHeight = 768;   // pixels
+
+// One frame as RGB rows, top row first (the order files and encoders want).
+struct Frame {
+    std::vector<uint8_t> rgb;   // CaptureWidth * CaptureHeight * 3 bytes
+    int64_t index = 0;          // frame number since the start of the show
+};
+
+// The audio that goes with the written frames: interleaved stereo 44.1 kHz floats.
+struct AudioRange {
+    const float* samples = nullptr;
+    size_t frames = 0;
+};
+
+class FrameSink {
+public:
+    virtual ~FrameSink() = default;
+    virtual bool write(const Frame& frame) = 0;   // false: the sink failed (error() says why)
+    virtual bool finish() = 0;                    // flushes and closes; false on failure
+    const std::string& error() const { return error_; }
+
+protected:
+    std::string error_;
+};
+
+// --- Sinks
+// ffmpeg encodes H.264 + AAC; the audio is the track from fromSeconds, cut to the video's length.
+std::unique_ptr<FrameSink> makeMp4Sink(const std::string& path, int fps, const std::string& trackPath,
+                                       double fromSeconds, double durationSeconds);
+// frame_000123.png files (the show's frame number) and track.wav holding audio.
+std::unique_ptr<FrameSink> makePngSink(const std::string& directory, AudioRange audio);
+std::unique_ptr<FrameSink> makeNullSink();
+
+// --- Files
+bool writeWav(const std::string& path, AudioRange audio, std::string& error);       // 16-bit PCM stereo
+bool writeRgbPng(const std::string& path, const uint8_t* rgbTopFirst, int width, int height,
+                 int compressionLevel, std::string& error);                          // level 0..9
+bool ffmpegAvailable();   // the ffmpeg program is on the PATH
