@@ -11,7 +11,8 @@ bool makeTrack(const std::string& mp3Path, double seconds, const std::string& sy
     const std::string wav = mp3Path + ".wav";
     std::ostringstream duration;
     duration << seconds;
-    std::vector<std::string> soxArgs = {"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", duration.str()};
+    // No dither: a silent track must be digital silence, or its noise floor spawns effects.
+    std::vector<std::string> soxArgs = {"sox", "-D", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", duration.str()};
     std::istringstream words(synth);
     for (std::string w; words >> w;) soxArgs.push_back(w);
     soxArgs.insert(soxArgs.end(), {"vol", "0.5"});
