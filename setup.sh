@@ -2,6 +2,7 @@
 # Installs the Debian 12 packages the show needs, only those that are missing.
 #   ./setup.sh          what building and playing the show needs
 #   ./setup.sh --test   that, plus what the tests need
+#   ./setup.sh --capture  that, plus ffmpeg, which the capture tool encodes MP4 with
 # As root it runs apt-get; otherwise it prints the exact apt-get line to run and stops.
 set -euo pipefail
 
@@ -12,10 +13,14 @@ packages=(
   xvfb xauth
   libfreetype-dev libmp3lame-dev fonts-dejavu-core fonts-dejavu-extra
 )
-test_packages=(xdotool lame sox imagemagick)
+test_packages=(xdotool lame sox imagemagick ffmpeg)
+capture_packages=(ffmpeg)
 
 wanted=("${packages[@]}")
-if [ "${1:-}" = "--test" ]; then wanted+=("${test_packages[@]}"); fi
+case "${1:-}" in
+  --test) wanted+=("${test_packages[@]}") ;;
+  --capture) wanted+=("${capture_packages[@]}") ;;
+esac
 
 missing=()
 for p in "${wanted[@]}"; do

@@ -15,6 +15,7 @@
 
 #include "audio/decoded_track.h"
 #include "audio/music.h"
+#include "audio/music_errors.h"
 #include "audio/spectrum_analysis.h"
 #include "contact_sheet.h"
 #include "event_log.h"
@@ -134,7 +135,7 @@ int runCapture(const CaptureOptions& o)
 
     DecodedTrack track;
     if (const int result = decodeTrack(TrackFileName, track); result != 0)
-        return fail(formatString("can't decode %s in %s (error %d)", TrackFileName, o.dataDir.c_str(), result));
+        return fail(formatString("can't use %s in %s: %s", TrackFileName, o.dataDir.c_str(), musicErrorText(result)));
 
     const long firstFrame = std::lround(o.from * o.fps);
     const long lastFrame = o.to >= 0 ? std::lround(o.to * o.fps) : -1;
