@@ -13,7 +13,7 @@ packages=(
   xvfb xauth
   libfreetype-dev libmp3lame-dev fonts-dejavu-core fonts-dejavu-extra
 )
-test_packages=(xdotool lame sox imagemagick ffmpeg)
+test_packages=(xdotool lame imagemagick ffmpeg)
 capture_packages=(ffmpeg)
 
 wanted=("${packages[@]}")

@@ -18,7 +18,7 @@
 #include "audio/music_errors.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
-#include "test_tracks.h"
+#include "support/tone_track.h"
 
 namespace {
 std::string lineFor(int code)

@@ -12,7 +12,7 @@
 #include "audio/stream_player.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
-#include "test_tracks.h"
+#include "support/tone_track.h"
 
 namespace {
 struct Sample {

@@ -9,7 +9,7 @@
 #include "audio/music_errors.h"
 #include "audio/spectrum_analysis.h"
 #include "support/temp_dir.h"
-#include "test_tracks.h"
+#include "support/tone_track.h"
 
 namespace {
 int peakEntry(const float* bins)

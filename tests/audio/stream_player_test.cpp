@@ -9,7 +9,7 @@
 #include "audio/spectrum_analysis.h"
 #include "audio/stream_player.h"
 #include "support/temp_dir.h"
-#include "test_tracks.h"
+#include "support/tone_track.h"
 
 namespace {
 constexpr size_t Buffer = 1024;

@@ -14,7 +14,7 @@
 #include "support/process.h"
 #include "support/show_files.h"
 #include "support/temp_dir.h"
-#include "support/track.h"
+#include "support/tone_track.h"
 #include "support/xvfb.h"
 
 namespace {
@@ -105,7 +105,14 @@ protected:
         return options;
     }
 
-    void putTrack(double seconds) { ASSERT_TRUE(makeTrack(dir.file("bass_300808.mp3"), seconds, "sine 220 sine 440")); }
+    void putTrack(double seconds)
+    {
+        Tone tone;
+        tone.seconds = seconds;
+        tone.leftHz = 220;
+        tone.rightHz = 440;
+        std::filesystem::rename(makeToneMp3(dir.path(), "made.mp3", tone), dir.file("bass_300808.mp3"));
+    }
 
     static std::unique_ptr<XvfbServer> server;
     TempDir dir;
@@ -156,25 +163,35 @@ TEST_F(ShowEndToEnd, EscapeEndsTheShowQuietly)
     EXPECT_EQ(r.err, "");
 }
 
-TEST_F(ShowEndToEnd, ClosingScreenShowsTheEndImagePulsing)
+TEST_F(ShowEndToEnd, ShortTrackCarriesTheShowToItsClosingScreenAndExit)
 {
-    putTrack(3);
+    constexpr double TrackSeconds = 3;
+    putTrack(TrackSeconds);
     writeEndImage(dir.file("end.png"));
+    const double start = monotonicSeconds();
     Process show({ShowBinary}, showOptions());
     std::vector<double> opacities;
+    double firstClosing = -1;
     bool framed = true;
     while (show.running()) {
         Image shot;
         if (!server->screenshot(shot)) continue;
         const double opacity = closingOpacityIn(shot);
         if (opacity < 0) continue;
+        if (firstClosing < 0) firstClosing = monotonicSeconds() - start;
         opacities.push_back(opacity);
         framed = framed && blackOutsideTheSquare(shot);
     }
     const ProcessResult r = show.wait();
+    const double total = monotonicSeconds() - start;
+    EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
     ASSERT_FALSE(opacities.empty()) << "the closing screen was never seen";
+    EXPECT_GE(firstClosing, TrackSeconds) << "the closing screen came before the music ended";
+    EXPECT_GE(total, TrackSeconds + 2.1);
+    EXPECT_LT(total, TrackSeconds + 2.1 + 10) << "the show lingered after its closing screen";
     for (double o : opacities) {
         EXPECT_GE(o, 0.79);
         EXPECT_LE(o, 1.0);

@@ -3,6 +3,7 @@
 // the frame that reached it, that MP4 output is a playable video with sound, and its error handling.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -12,7 +13,7 @@
 #include "support/process.h"
 #include "support/show_files.h"
 #include "support/temp_dir.h"
-#include "support/track.h"
+#include "support/tone_track.h"
 #include "timeline/cue_times.h"
 #include "utils/image.h"
 
@@ -34,9 +35,13 @@ protected:
         return runProcess(args, options);
     }
 
-    void putTrack(double seconds, const std::string& synth)
+    // A tone on both channels; 0 Hz is digital silence.
+    void putTrack(double seconds, double hz)
     {
-        ASSERT_TRUE(makeTrack(dir.file("bass_300808.mp3"), seconds, synth));
+        Tone tone;
+        tone.seconds = seconds;
+        tone.leftHz = tone.rightHz = hz;
+        std::rename(makeToneMp3(dir.path(), "made.mp3", tone).c_str(), dir.file("bass_300808.mp3").c_str());
     }
 
     std::vector<std::string> lines(const std::string& name)
@@ -70,7 +75,7 @@ int warmPixels(const Image& frame)
 
 TEST_F(ShowcapTest, TwoCapturesGiveIdenticalFrames)
 {
-    putTrack(4, "sine 345");  // band 4 makes electro flashes, so the frames have content
+    putTrack(4, 345);  // band 4 makes electro flashes, so the frames have content
     ASSERT_EQ(capture({"--format", "none", "--from", "0.5", "--to", "2.5", "--hashes", dir.file("a.txt")}).exitCode, 0);
     ASSERT_EQ(capture({"--format", "none", "--from", "0.5", "--to", "2.5", "--hashes", dir.file("b.txt")}).exitCode, 0);
     const std::vector<std::string> a = lines("a.txt"), b = lines("b.txt");
@@ -83,7 +88,7 @@ TEST_F(ShowcapTest, TwoCapturesGiveIdenticalFrames)
 
 TEST_F(ShowcapTest, FramesAfterTheFirstCueShowItsComposition)
 {
-    putTrack(25, "sine 440 vol 0");  // silence: nothing but the cue compositions appears
+    putTrack(25, 0);  // silence: nothing but the cue compositions appears
     ASSERT_EQ(capture({"--format", "png", "-o", dir.file("frames"), "--fps", "10", "--from", "23", "--to", "23.6",
                        "--events", dir.file("events.jsonl")})
                   .exitCode,
@@ -111,7 +116,7 @@ TEST_F(ShowcapTest, FramesAfterTheFirstCueShowItsComposition)
 
 TEST_F(ShowcapTest, EventLogHoldsEveryCueInTheFrameThatReachedIt)
 {
-    putTrack(173.5, "sine 440 vol 0");
+    putTrack(173.5, 0);
     const int fps = 30;
     ASSERT_EQ(capture({"--format", "none", "--fps", std::to_string(fps), "--events", dir.file("events.jsonl")}, 900)
                   .exitCode,
@@ -134,7 +139,7 @@ TEST_F(ShowcapTest, EventLogHoldsEveryCueInTheFrameThatReachedIt)
 TEST_F(ShowcapTest, Mp4HasVideoAndAudioOfTheRangesLength)
 {
     if (!commandExists("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
-    putTrack(6, "sine 345");
+    putTrack(6, 345);
     const ProcessResult r = capture({"-o", dir.file("part.mp4"), "--from", "1", "--to", "3"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const ProcessResult probe = runProcess({"ffprobe", "-v", "error", "-show_entries", "stream=codec_name,codec_type,duration",

@@ -1,6 +1,6 @@
 // Test tracks: 16-bit PCM WAV with a pure sine per channel, encoded by lame in plain stereo so one
 // channel's tone cannot leak into the other through mid/side coding.
-#include "test_tracks.h"
+#include "support/tone_track.h"
 
 #include <cmath>
 #include <cstdio>
