@@ -1,4 +1,4 @@
-// Running programs from tests: the real show, Xvfb, xdotool, sox, lame. Output is captured, the
+// Running programs from tests: the real show, Xvfb, xdotool, lame, ffmpeg. Output is captured, the
 // environment extended per run, and a stuck child is killed after a timeout.
 #pragma once
 #include <functional>
