@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "audio/analyser.h"
 #include "audio/decoded_track.h"
 #include "audio/music.h"
 #include "audio/music_errors.h"
-#include "audio/spectrum_analysis.h"
 #include "audio/stream_player.h"
 
 namespace {

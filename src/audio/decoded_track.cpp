@@ -2,8 +2,8 @@
 // length is padded with silence, as the live player plays silence there.
 #include "audio/decoded_track.h"
 
+#include "audio/analyser.h"
 #include "audio/music_errors.h"
-#include "audio/spectrum_analysis.h"
 
 int decodeTrack(const char* fileName, DecodedTrack& out)
 {

@@ -5,8 +5,8 @@
 
 #include <SDL.h>
 
+#include "audio/analyser.h"
 #include "audio/music_errors.h"
-#include "audio/spectrum_analysis.h"
 #include "audio/stream_player.h"
 #include "utils/fatal.h"
 

@@ -9,8 +9,8 @@
 #include <chrono>
 #include <system_error>
 
+#include "audio/analyser.h"
 #include "audio/music_errors.h"
-#include "audio/spectrum_analysis.h"
 
 namespace {
 constexpr auto DecoderNap = std::chrono::milliseconds(5);

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "audio/spectrum_analysis.h"
+#include "audio/analyser.h"
 #include "mp3.h"
 #include "support/temp_dir.h"
 #include "synth.h"

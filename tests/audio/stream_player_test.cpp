@@ -4,9 +4,9 @@
 
 #include <vector>
 
+#include "audio/analyser.h"
 #include "audio/decoded_track.h"
 #include "audio/music_errors.h"
-#include "audio/spectrum_analysis.h"
 #include "audio/stream_player.h"
 #include "support/temp_dir.h"
 #include "support/tone_track.h"

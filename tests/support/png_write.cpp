@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-void writePng(const std::string& path, const PngSpec& spec)
+void writePng(const std::string& path, const PngFixture& fixture)
 {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) throw std::runtime_error("can't write " + path);
@@ -18,26 +18,26 @@ void writePng(const std::string& path, const PngSpec& spec)
         throw std::runtime_error("libpng failed writing " + path);
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, png_uint_32(spec.width), png_uint_32(spec.height), spec.bitDepth, spec.colorType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, png_uint_32(fixture.width), png_uint_32(fixture.height), fixture.bitDepth, fixture.colorType,
+                 fixture.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty()) {
+    if (!fixture.palette.empty()) {
         std::vector<png_color> colors;
-        for (size_t i = 0; i + 2 < spec.palette.size(); i += 3)
-            colors.push_back({spec.palette[i], spec.palette[i + 1], spec.palette[i + 2]});
+        for (size_t i = 0; i + 2 < fixture.palette.size(); i += 3)
+            colors.push_back({fixture.palette[i], fixture.palette[i + 1], fixture.palette[i + 2]});
         png_set_PLTE(png, info, colors.data(), int(colors.size()));
     }
-    if (!spec.paletteAlpha.empty())
-        png_set_tRNS(png, info, spec.paletteAlpha.data(), int(spec.paletteAlpha.size()), nullptr);
+    if (!fixture.paletteAlpha.empty())
+        png_set_tRNS(png, info, fixture.paletteAlpha.data(), int(fixture.paletteAlpha.size()), nullptr);
     png_write_info(png, info);
     const size_t rowBytes = png_get_rowbytes(png, info);
-    if (spec.rows.size() < rowBytes * size_t(spec.height)) {
+    if (fixture.rows.size() < rowBytes * size_t(fixture.height)) {
         png_destroy_write_struct(&png, &info);
         std::fclose(file);
         throw std::runtime_error("too few row bytes for " + path);
     }
-    std::vector<png_bytep> rows(size_t(spec.height));
-    for (int y = 0; y < spec.height; ++y) rows[size_t(y)] = const_cast<png_bytep>(spec.rows.data()) + size_t(y) * rowBytes;
+    std::vector<png_bytep> rows(size_t(fixture.height));
+    for (int y = 0; y < fixture.height; ++y) rows[size_t(y)] = const_cast<png_bytep>(fixture.rows.data()) + size_t(y) * rowBytes;
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -46,20 +46,20 @@ void writePng(const std::string& path, const PngSpec& spec)
 
 void writeRgbaPng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgbaTopFirst)
 {
-    PngSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.colorType = PNG_COLOR_TYPE_RGBA;
-    spec.rows = rgbaTopFirst;
-    writePng(path, spec);
+    PngFixture fixture;
+    fixture.width = width;
+    fixture.height = height;
+    fixture.colorType = PNG_COLOR_TYPE_RGBA;
+    fixture.rows = rgbaTopFirst;
+    writePng(path, fixture);
 }
 
 void writeSolidPng(const std::string& path, int width, int height, int channels, uint8_t value)
 {
-    PngSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.colorType = channels == 1 ? PNG_COLOR_TYPE_GRAY : channels == 3 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA;
-    spec.rows.assign(size_t(width) * size_t(height) * size_t(channels), value);
-    writePng(path, spec);
+    PngFixture fixture;
+    fixture.width = width;
+    fixture.height = height;
+    fixture.colorType = channels == 1 ? PNG_COLOR_TYPE_GRAY : channels == 3 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA;
+    fixture.rows.assign(size_t(width) * size_t(height) * size_t(channels), value);
+    writePng(path, fixture);
 }

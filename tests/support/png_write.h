@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-struct PngSpec {
+struct PngFixture {
     int width = 1;
     int height = 1;
     int colorType = 0;           // PNG_COLOR_TYPE_*
@@ -16,6 +16,6 @@ struct PngSpec {
 };
 
 // --- Writing
-void writePng(const std::string& path, const PngSpec& spec);
+void writePng(const std::string& path, const PngFixture& fixture);
 void writeRgbaPng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgbaTopFirst);
 void writeSolidPng(const std::string& path, int width, int height, int channels, uint8_t value);  // 1, 3 or 4

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/music.h"
 #include "main/scripted_host.h"
-#include "show_spectrum.h"
 #include "support/gl_context.h"
 #include "support/show_files.h"
 #include "support/temp_dir.h"
@@ -24,7 +24,7 @@
 #include "timeline/scene.h"
 #include "timeline/spawner.h"
 #include "timeline/timeline_events.h"
-#include "audio/music.h"
+#include "track_bands.h"
 #include "utils/draw.h"
 #include "utils/random.h"
 

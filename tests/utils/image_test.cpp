@@ -101,7 +101,7 @@ TEST_F(ImageTest, GreyRgbAndRgbaKeepTheirChannelCounts)
 
 TEST_F(ImageTest, OtherFormatsAreConvertedToEightBits)
 {
-    PngSpec palette;  // 2x1: entry 1 then entry 0
+    PngFixture palette;  // 2x1: entry 1 then entry 0
     palette.width = 2;
     palette.colorType = PNG_COLOR_TYPE_PALETTE;
     palette.palette = {10, 20, 30, 200, 100, 50};
@@ -115,14 +115,14 @@ TEST_F(ImageTest, OtherFormatsAreConvertedToEightBits)
     writePng(dir.file("palette-alpha.png"), palette);
     EXPECT_EQ(decodeOk("palette-alpha.png").pixels, (std::vector<uint8_t>{200, 100, 50, 128, 10, 20, 30, 0}));
 
-    PngSpec greyAlpha;
+    PngFixture greyAlpha;
     greyAlpha.width = 1;
     greyAlpha.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
     greyAlpha.rows = {60, 250};
     writePng(dir.file("ga.png"), greyAlpha);
     EXPECT_EQ(decodeOk("ga.png").pixels, (std::vector<uint8_t>{60, 60, 60, 250}));
 
-    PngSpec sixteen;  // big-endian samples: the high byte survives
+    PngFixture sixteen;  // big-endian samples: the high byte survives
     sixteen.width = 1;
     sixteen.colorType = PNG_COLOR_TYPE_RGB;
     sixteen.bitDepth = 16;
@@ -130,7 +130,7 @@ TEST_F(ImageTest, OtherFormatsAreConvertedToEightBits)
     writePng(dir.file("16.png"), sixteen);
     EXPECT_EQ(decodeOk("16.png").pixels, (std::vector<uint8_t>{0x12, 0xAB, 0xFF}));
 
-    PngSpec oneBit;  // 9 pixels wide: the row spills into a second byte
+    PngFixture oneBit;  // 9 pixels wide: the row spills into a second byte
     oneBit.width = 9;
     oneBit.colorType = PNG_COLOR_TYPE_GRAY;
     oneBit.bitDepth = 1;
@@ -138,7 +138,7 @@ TEST_F(ImageTest, OtherFormatsAreConvertedToEightBits)
     writePng(dir.file("1bit.png"), oneBit);
     EXPECT_EQ(decodeOk("1bit.png").pixels, (std::vector<uint8_t>{255, 0, 255, 0, 0, 0, 0, 0, 255}));
 
-    PngSpec fourBit;
+    PngFixture fourBit;
     fourBit.width = 2;
     fourBit.colorType = PNG_COLOR_TYPE_GRAY;
     fourBit.bitDepth = 4;
@@ -149,13 +149,13 @@ TEST_F(ImageTest, OtherFormatsAreConvertedToEightBits)
 
 TEST_F(ImageTest, InterlacedImagesAreResolved)
 {
-    PngSpec spec;
-    spec.width = 9;
-    spec.height = 9;
-    spec.colorType = PNG_COLOR_TYPE_GRAY;
-    spec.interlaced = true;
-    for (int i = 0; i < 81; ++i) spec.rows.push_back(uint8_t(i));
-    writePng(dir.file("i.png"), spec);
+    PngFixture fixture;
+    fixture.width = 9;
+    fixture.height = 9;
+    fixture.colorType = PNG_COLOR_TYPE_GRAY;
+    fixture.interlaced = true;
+    for (int i = 0; i < 81; ++i) fixture.rows.push_back(uint8_t(i));
+    writePng(dir.file("i.png"), fixture);
     const Image image = decodeOk("i.png");
     // File row 0 is the buffer's last row.
     EXPECT_EQ(image.pixels[8 * 9 + 4], 4);

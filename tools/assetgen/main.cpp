@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "audio/analyser.h"
 #include "canvas.h"
-#include "timeline/cue_times.h"
 #include "images.h"
 #include "mp3.h"
 #include "rules.h"
+#include "timeline/cue_times.h"
 #include "track.h"
 #include "typeset.h"
-#include "audio/spectrum_analysis.h"
 #include "utils/image.h"
 
 namespace {

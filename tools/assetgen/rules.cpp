@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "audio/spectrum_analysis.h"
+#include "audio/analyser.h"
 
 std::vector<double> evenEdges(double duration, double step)
 {

@@ -13,10 +13,10 @@
 #include <filesystem>
 #include <memory>
 
+#include "audio/analyser.h"
 #include "audio/decoded_track.h"
 #include "audio/music.h"
 #include "audio/music_errors.h"
-#include "audio/spectrum_analysis.h"
 #include "contact_sheet.h"
 #include "event_log.h"
 #include "frame_sink.h"

@@ -1,16 +1,16 @@
 // Show music for the scripted runs. The synthetic spectrum holds entry 0 as the peak and lets
 // entries 2, 4 and 6 cross their spawn thresholds on different cycles, so every rule fires, is held
 // back by its rate limit, and falls silent again.
-#include "show_spectrum.h"
+#include "track_bands.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <string>
 
+#include "audio/analyser.h"
 #include "audio/decoded_track.h"
 #include "audio/music.h"
 #include "audio/music_errors.h"
-#include "audio/spectrum_analysis.h"
 
 namespace {
 constexpr uint32_t SyntheticLengthMs = 186000;

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "audio/analyser.h"
 #include "audio/decoded_track.h"
 #include "audio/music_errors.h"
-#include "audio/spectrum_analysis.h"
 #include "support/temp_dir.h"
 #include "support/tone_track.h"
 

@@ -1,6 +1,6 @@
 // SpectrumAnalyser over FFTW (single precision). The plan and buffers are made once, so analyse()
 // allocates nothing and can run every frame.
-#include "audio/spectrum_analysis.h"
+#include "audio/analyser.h"
 
 #include <fftw3.h>
 
