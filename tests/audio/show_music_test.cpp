@@ -38,17 +38,7 @@ protected:
         putShowImages(dir.path());
     }
 
-    ProcessOptions onScreen(double timeout = 60) const
-    {
-        ProcessOptions options;
-        options.workDir = dir.path();
-        options.env["DISPLAY"] = server->display();
-        options.env["SDL_AUDIODRIVER"] = "dummy";
-        options.env["SDL_NO_SIGNAL_HANDLERS"] = "1";
-        options.unsetEnv = {"SDL_VIDEODRIVER"};
-        options.timeoutSeconds = timeout;
-        return options;
-    }
+    ProcessOptions onScreen(double timeout = 60) const { return server->showOptions(dir.path(), timeout); }
 
     void putTrack(double seconds)
     {

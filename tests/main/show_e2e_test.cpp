@@ -93,17 +93,7 @@ protected:
 
     void SetUp() override { putShowImages(dir.path()); }
 
-    ProcessOptions showOptions(double timeout = 120) const
-    {
-        ProcessOptions options;
-        options.workDir = dir.path();
-        options.env["DISPLAY"] = server->display();
-        options.env["SDL_AUDIODRIVER"] = "dummy";
-        options.env["SDL_NO_SIGNAL_HANDLERS"] = "1";
-        options.unsetEnv = {"SDL_VIDEODRIVER"};
-        options.timeoutSeconds = timeout;
-        return options;
-    }
+    ProcessOptions showOptions(double timeout = 120) const { return server->showOptions(dir.path(), timeout); }
 
     void putTrack(double seconds)
     {

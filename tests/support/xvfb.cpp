@@ -39,6 +39,18 @@ XvfbServer::XvfbServer()
 
 XvfbServer::~XvfbServer() = default;
 
+ProcessOptions XvfbServer::showOptions(const std::string& workDir, double timeoutSeconds) const
+{
+    ProcessOptions options;
+    options.workDir = workDir;
+    options.env["DISPLAY"] = display_;
+    options.env["SDL_AUDIODRIVER"] = "dummy";
+    options.env["SDL_NO_SIGNAL_HANDLERS"] = "1";
+    options.unsetEnv = {"SDL_VIDEODRIVER"};  // the test programs themselves run offscreen
+    options.timeoutSeconds = timeoutSeconds;
+    return options;
+}
+
 bool XvfbServer::sendKey(const std::string& key)
 {
     ProcessOptions options;

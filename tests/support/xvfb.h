@@ -16,6 +16,10 @@ public:
     bool sendKey(const std::string& key);                     // xdotool key, e.g. "Escape"
     bool screenshot(Image& out);                              // whole screen, rows bottom first
 
+    // How the real show runs here: on this display, in workDir, with SDL's dummy audio and no
+    // signal handlers, so a test can stop it; timeout in seconds.
+    ProcessOptions showOptions(const std::string& workDir, double timeoutSeconds) const;
+
 private:
     std::string display_;
     std::unique_ptr<Process> server_;

@@ -93,14 +93,7 @@ TEST(ShowRun, RealShowPlaysTheTrackToItsClosingScreen)
     copyFile(Track, dir.file("bass_300808.mp3"));
     const Image end = loadPng(dir.file("end.png").c_str());
 
-    ProcessOptions options;
-    options.workDir = dir.path();
-    options.env["DISPLAY"] = server.display();
-    options.env["SDL_AUDIODRIVER"] = "dummy";
-    options.env["SDL_NO_SIGNAL_HANDLERS"] = "1";
-    options.unsetEnv = {"SDL_VIDEODRIVER"};
-    options.timeoutSeconds = 420;
-
+    const ProcessOptions options = server.showOptions(dir.path(), 420);
     const double started = monotonicSeconds();
     Process show({ShowBinary}, options);
 
