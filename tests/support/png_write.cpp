@@ -18,9 +18,9 @@ void writePng(const std::string& path, const PngFixture& fixture)
         throw std::runtime_error("libpng failed writing " + path);
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, png_uint_32(fixture.width), png_uint_32(fixture.height), fixture.bitDepth, fixture.colorType,
-                 fixture.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, png_uint_32(fixture.width), png_uint_32(fixture.height), fixture.bitDepth,
+                 fixture.colorType, fixture.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!fixture.palette.empty()) {
         std::vector<png_color> colors;
         for (size_t i = 0; i + 2 < fixture.palette.size(); i += 3)
@@ -37,7 +37,8 @@ void writePng(const std::string& path, const PngFixture& fixture)
         throw std::runtime_error("too few row bytes for " + path);
     }
     std::vector<png_bytep> rows(size_t(fixture.height));
-    for (int y = 0; y < fixture.height; ++y) rows[size_t(y)] = const_cast<png_bytep>(fixture.rows.data()) + size_t(y) * rowBytes;
+    png_bytep first = const_cast<png_bytep>(fixture.rows.data());
+    for (int y = 0; y < fixture.height; ++y) rows[size_t(y)] = first + size_t(y) * rowBytes;
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
