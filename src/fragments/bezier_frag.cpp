@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "utils/draw.h"
+#include "utils/texture.h"
 #include "utils/texture_library.h"
 #include "utils/video.h"
 
@@ -57,11 +58,13 @@ void BezierFrag::draw(float time)
     Point2 c[4];
     bezierControlPoints(curveIndex, p, screenWidth(), screenHeight(), c);
     setFragmentColor(colorIndex, BezierOpacity);
-    bindTexture(BlendTextures[bezierFrame(p)]);
+    const uint32_t texture = BlendTextures[bezierFrame(p)];
+    bindTexture(texture);
+    const CoverMesh& cover = textureCover(texture);
     for (int i = 0; i < BezierSpriteCount; ++i) {
         const Point2 at = bezierPoint(c[0], c[1], c[2], c[3], SpriteU[i]);
         const float half = bezierSpriteHalfSize(i);
-        drawTexturedQuad(at.x - half, at.y - half, at.x + half, at.y + half);
+        drawTexturedMesh(cover, at.x - half, at.y - half, at.x + half, at.y + half);
     }
     disableTexturing();
 }

@@ -6,6 +6,7 @@
 
 #include "fragments/electro_points.h"
 #include "utils/draw.h"
+#include "utils/texture.h"
 #include "utils/texture_library.h"
 
 ElectroFrag::ElectroFrag(float life) : Fragment(life) {}
@@ -20,13 +21,14 @@ void ElectroFrag::draw(float time)
 {
     const ElectroPose pose = electroPose(*this, time);
     setFragmentColor(colorIndex, pose.opacity);
-    bindTexture(ElectroTextures[textureIndex]);
+    const uint32_t texture = ElectroTextures[textureIndex];
+    bindTexture(texture);
     const Point2 anchor = ElectroPoints[size_t(pointIndex)];
     glPushMatrix();
     glTranslatef(anchor.x, anchor.y, 0);
     glRotatef(pose.angle, 0, 0, 1);
     glScalef(pose.scale, pose.scale, 1);
-    drawTexturedQuad(-ElectroHalfEdge, -ElectroHalfEdge, ElectroHalfEdge, ElectroHalfEdge);
+    drawTexturedMesh(textureCover(texture), -ElectroHalfEdge, -ElectroHalfEdge, ElectroHalfEdge, ElectroHalfEdge);
     glPopMatrix();
     disableTexturing();
 }

@@ -6,6 +6,7 @@
 
 #include "utils/draw.h"
 #include "utils/random.h"
+#include "utils/texture.h"
 #include "utils/texture_library.h"
 
 TexFrag::TexFrag(float life) : Fragment(life), colorIndex(int(randomFloat(5))) {}
@@ -34,7 +35,11 @@ void TexFrag::draw(float time)
     glTranslatef(pose.x, pose.y, 0);
     glRotatef(pose.angle, 0, 0, 1);
     glScalef(pose.size, pose.size, 1);
-    drawTexturedQuad(-0.5f, -0.5f, 0.5f, 0.5f);
+    // Untextured, the plain square shows everywhere; textured, only where the image can.
+    if (texture != NoTexture)
+        drawTexturedMesh(textureCover(texture), -0.5f, -0.5f, 0.5f, 0.5f);
+    else
+        drawTexturedQuad(-0.5f, -0.5f, 0.5f, 0.5f);
 
     // Back to the scene's context: identity model-view under the pixel projection, no texturing.
     glLoadIdentity();

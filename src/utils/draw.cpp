@@ -4,6 +4,14 @@
 #include <SDL_opengl.h>
 
 #include <cmath>
+#include <vector>
+
+#include "utils/coverage.h"
+
+namespace {
+// Exact at both ends, so a mesh's outline meets the full quad's corners bit for bit.
+float mix(float a, float b, float s) { return a * (1.0f - s) + b * s; }
+}  // namespace
 
 void bindTexture(uint32_t name)
 {
@@ -38,6 +46,29 @@ void drawTexturedQuad(float x0, float y0, float x1, float y1)
     glNormal3f(0, 0, 1);
     glVertex2f(x0, y1);
     glEnd();
+}
+
+void drawTexturedMesh(const CoverMesh& mesh, float x0, float y0, float x1, float y1)
+{
+    if (mesh.whole) {
+        drawTexturedQuad(x0, y0, x1, y1);
+        return;
+    }
+    if (mesh.triangles.empty()) return;
+    static std::vector<float> positions;  // reused: no allocation per draw once grown
+    positions.resize(mesh.points.size() * 2);
+    for (size_t i = 0; i < mesh.points.size(); ++i) {
+        positions[2 * i] = mix(x0, x1, mesh.points[i].s);
+        positions[2 * i + 1] = mix(y0, y1, mesh.points[i].t);
+    }
+    glNormal3f(0, 0, 1);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, positions.data());
+    glTexCoordPointer(2, GL_FLOAT, 0, mesh.points.data());
+    glDrawElements(GL_TRIANGLES, GLsizei(mesh.triangles.size()), GL_UNSIGNED_INT, mesh.triangles.data());
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 DiscVertex discRimVertex(int i, float rx, float ry)

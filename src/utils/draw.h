@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+struct CoverMesh;
+
 // --- Texturing
 void bindTexture(uint32_t name);   // enables 2D texturing and binds the texture
 void disableTexturing();           // disables 2D texturing; the texture stays bound
@@ -13,6 +15,8 @@ void setOrtho(float left, float right, float bottom, float top);  // loads a 2D 
 
 // --- Shapes (units of the current projection)
 void drawTexturedQuad(float x0, float y0, float x1, float y1);  // texcoord (0,0) at (x0,y0), (1,1) at (x1,y1)
+// The same quad, filled only where its texture can show (textureCover); a whole mesh is drawTexturedQuad.
+void drawTexturedMesh(const CoverMesh& mesh, float x0, float y0, float x1, float y1);
 void drawDisc(float cx, float cy, float rx, float ry);          // filled ellipse, a fan of 36 triangles
 
 // --- Pure geometry behind drawDisc

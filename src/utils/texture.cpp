@@ -5,10 +5,12 @@
 #include <SDL_opengl.h>
 
 #include <string>
+#include <vector>
 
 #include "utils/fatal.h"
 
 namespace {
+std::vector<CoverMesh> covers;  // by texture name; GL hands names out small and in order
 GLenum pixelFormat(int channels)
 {
     switch (channels) {
@@ -45,7 +47,20 @@ uint32_t uploadTexture(const Image& image)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    setTextureCover(name, coverMesh(image));
     return name;
+}
+
+const CoverMesh& textureCover(uint32_t name)
+{
+    static const CoverMesh whole;
+    return name < covers.size() ? covers[name] : whole;
+}
+
+void setTextureCover(uint32_t name, CoverMesh mesh)
+{
+    if (name >= covers.size()) covers.resize(size_t(name) + 1);
+    covers[name] = std::move(mesh);
 }
 
 uint32_t loadTexture(const char* fileName)

@@ -1,10 +1,16 @@
-// The drawing primitives and texture upload on a real GL context, checked by reading pixels back.
+// The drawing primitives, texture upload and cover meshes on a real GL context, checked by reading
+// pixels back.
 #include <gtest/gtest.h>
+#define GL_GLEXT_PROTOTYPES 1
 #include <SDL_opengl.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "support/gl_context.h"
+#include "support/show_files.h"
 #include "utils/draw.h"
 #include "utils/texture.h"
 
@@ -188,4 +194,79 @@ TEST_F(DrawTest, DiscFollowsAndKeepsTheCallersMatrix)
     EXPECT_TRUE(white(readPixel(120 + 38, 70)));
     EXPECT_FALSE(lit(readPixel(120 + 42, 70)));
     EXPECT_FALSE(lit(readPixel(10, 10)));
+}
+
+// Every fragment texture of the show, drawn at the poses sprites take, once as the full quad and once
+// as its cover mesh: the mesh may skip only pixels the quad would have left unchanged.
+TEST_F(DrawTest, CoverMeshesDrawWhatTheFullQuadDraws)
+{
+    struct Pose {
+        const char* name;
+        float centreX, centreY, edge, angle;  // pixels, pixels, pixels (negative: mirrored), degrees
+        bool edgeInTexels;                    // edge is a multiple of the texture's width
+    };
+    const Pose poses[] = {
+        {"rotated",        512, 384,  700,  30, false},
+        {"magnified 1.6x", 512, 384,  1.6f, 12, true},
+        {"minified",       300, 500,  0.6f, 75, true},
+        {"off-screen",     980,  40,  900, -20, false},
+        {"mirrored",       400, 380, -600, 200, false},
+    };
+    int count = 0;
+    const char* const* names = showImageNames(count);
+    const size_t screen = 1024 * 768 * 4;
+    std::vector<uint8_t> quad(screen), mesh(screen);
+    auto drawAndRead = [](std::vector<uint8_t>& out, auto draw) {
+        resetSceneState();
+        draw();
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, 1024, 768, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
+    };
+    GLuint query = 0;
+    glGenQueries(1, &query);
+    for (int i = 0; i < count - 1; ++i) {  // all but the closing image, which keeps its quad
+        Image image;
+        std::string error;
+        ASSERT_TRUE(decodePng((std::string(SHOW_DATA_DIR) + "/" + names[i]).c_str(), image, error)) << error;
+        const uint32_t texture = uploadTexture(image);
+        const CoverMesh& cover = textureCover(texture);
+        for (const Pose& pose : poses) {
+            const float half = 0.5f * (pose.edgeInTexels ? pose.edge * float(image.width) : pose.edge);
+            GLuint filled[2] = {};
+            auto draw = [&](bool useMesh, GLuint& samples) {
+                glColor4f(1, 1, 1, 1);
+                bindTexture(texture);
+                glTranslatef(pose.centreX, pose.centreY, 0);
+                glRotatef(pose.angle, 0, 0, 1);
+                glBeginQuery(GL_SAMPLES_PASSED, query);
+                if (useMesh)
+                    drawTexturedMesh(cover, -half, -half, half, half);
+                else
+                    drawTexturedQuad(-half, -half, half, half);
+                glEndQuery(GL_SAMPLES_PASSED);
+                glGetQueryObjectuiv(query, GL_QUERY_RESULT, &samples);
+                disableTexturing();
+            };
+            drawAndRead(quad, [&] { draw(false, filled[0]); });
+            drawAndRead(mesh, [&] { draw(true, filled[1]); });
+            // Triangles other than the quad's interpolate texture coordinates with other roundings, so
+            // a filtered value may land one level off; anything more is a pixel drawn or missed.
+            int worst = 0;
+            size_t shown = 0, differing = 0;
+            for (size_t p = 0; p < screen; p += 4) {
+                int d = 0;
+                for (int c = 0; c < 3; ++c) d = std::max(d, std::abs(int(quad[p + c]) - int(mesh[p + c])));
+                shown += quad[p] + quad[p + 1] + quad[p + 2] != 0;
+                differing += d != 0;
+                worst = std::max(worst, d);
+            }
+            const std::string where = std::string(names[i]) + ", " + pose.name;
+            EXPECT_GT(shown, 0u) << where;
+            EXPECT_LE(worst, 1) << where;
+            EXPECT_LE(double(differing), 0.001 * double(filled[0])) << where << ": of the quad's pixels";
+            if (!cover.whole) {
+                EXPECT_LT(filled[1], filled[0]) << where << ": the mesh saves nothing";
+            }
+        }
+    }
 }
