@@ -1,15 +1,18 @@
 // showcap's pure pieces: option parsing and its messages, time parsing, the JSON numbers of the event
-// log, the contact sheet's layout and labels, and the WAV header.
+// log, the contact sheet's layout and labels, the WAV header, and the hand-over to the writer thread.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture_options.h"
 #include "contact_sheet.h"
 #include "event_log.h"
 #include "frame_sink.h"
+#include "frame_writer.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -35,11 +38,12 @@ TEST(CaptureOptions, DefaultsAndEveryOption)
     EXPECT_EQ(o.fps, 60);
     EXPECT_EQ(o.format, VideoFormat::Auto);
     EXPECT_EQ(o.dataDir, ".");
+    EXPECT_EQ(o.preset, DefaultEncoderPreset);
     EXPECT_LT(o.to, 0);
 
     ASSERT_TRUE(parse({"-o", "x.mp4", "--fps", "30", "--data", "d", "--format", "png", "--from", "1:30",
                        "--to", "100.5", "--contact-sheet", "s.png", "--sheet-every", "2.5", "--events", "e.jsonl",
-                       "--hashes", "h.txt", "-q"},
+                       "--hashes", "h.txt", "--preset", "slow", "-q"},
                       o, error))
         << error;
     EXPECT_EQ(o.output, "x.mp4");
@@ -52,6 +56,7 @@ TEST(CaptureOptions, DefaultsAndEveryOption)
     EXPECT_EQ(o.sheetEvery, 2.5);
     EXPECT_EQ(o.events, "e.jsonl");
     EXPECT_EQ(o.hashes, "h.txt");
+    EXPECT_EQ(o.preset, "slow");
     EXPECT_TRUE(o.quiet);
 }
 
@@ -65,6 +70,7 @@ TEST(CaptureOptions, BadInputSaysWhatIsWrong)
     EXPECT_NE(errorFor({"--from", "later"}).find("--from"), std::string::npos);
     EXPECT_NE(errorFor({"--from", "20", "--to", "10"}).find("before"), std::string::npos);
     EXPECT_NE(errorFor({"--sheet-every", "0"}).find("--sheet-every"), std::string::npos);
+    EXPECT_NE(errorFor({"--preset", "quick"}).find("--preset"), std::string::npos);
 }
 
 TEST(CaptureOptions, TimesInSecondsOrMinutes)
@@ -129,4 +135,31 @@ TEST(WavFile, HeaderAndSamples)
     EXPECT_EQ(sample(3), 16384);
     EXPECT_EQ(sample(4), 32767) << "clipped, not wrapped";
     EXPECT_EQ(sample(5), -32767);
+}
+
+TEST(FrameWriter, WritesEveryFrameInOrderThenDropsAfterAFailure)
+{
+    std::vector<int64_t> written;
+    std::vector<uint8_t> firstBytes;
+    FrameWriter writer(
+        [&](const Frame& f) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));  // slower than the producer
+            written.push_back(f.index);
+            firstBytes.push_back(f.rgb[0]);
+            return f.index != 30;
+        },
+        2);
+    for (int64_t n = 0; n < 40; ++n) {
+        Frame& f = writer.acquire();
+        f.index = n;
+        f.rgb.assign(16, uint8_t(n));  // buffers are reused: the writer must see this frame's bytes
+        writer.submit(f);
+    }
+    EXPECT_FALSE(writer.finish());
+    EXPECT_TRUE(writer.failed());
+    ASSERT_EQ(written.size(), 31u) << "frames after the failed one are not written";
+    for (int64_t n = 0; n <= 30; ++n) {
+        EXPECT_EQ(written[size_t(n)], n);
+        EXPECT_EQ(firstBytes[size_t(n)], uint8_t(n));
+    }
 }

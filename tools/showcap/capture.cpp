@@ -20,6 +20,7 @@
 #include "contact_sheet.h"
 #include "event_log.h"
 #include "frame_sink.h"
+#include "frame_writer.h"
 #include "main/scripted_host.h"
 #include "main/show.h"
 #include "timeline/timeline_events.h"
@@ -146,7 +147,7 @@ int runCapture(const CaptureOptions& o)
         // Without an end the audio runs to the track's end; the video may go on past it (the fade and
         // the closing screen), which players show over silence.
         const double duration = lastFrame >= 0 ? double(lastFrame - firstFrame + 1) / o.fps : track.frames() / 44100.0;
-        sink = makeMp4Sink(output, o.fps, fs::absolute(TrackFileName).string(), fromSeconds, duration);
+        sink = makeMp4Sink(output, o.fps, o.preset, fs::absolute(TrackFileName).string(), fromSeconds, duration);
     } else if (format == VideoFormat::Png) {
         const size_t firstSample = std::min<size_t>(size_t(fromSeconds * 44100), track.frames());
         size_t count = track.frames() - firstSample;
@@ -171,13 +172,19 @@ int runCapture(const CaptureOptions& o)
     SpectrumAnalyser analyser;
     ContactSheet sheet(CaptureWidth, CaptureHeight);
     const long sheetEvery = std::max(1L, std::lround(o.sheetEvery * o.fps));
-    Frame frame;
     Progress progress{!o.quiet};
     progress.startedAt = secondsNow();
     // The show runs on past the music while the last effects fade, then 2.1 s of closing screen.
     const double expectedFrames = (track.lengthMs() / 1000.0 + 2.1) * o.fps;
     const double rangeFrames = lastFrame >= 0 ? double(lastFrame + 1) : expectedFrames;
-    bool sinkFailed = false;
+    // Hashing and encoding run on the writer's thread while the next frame is drawn.
+    FrameWriter writer([&](const Frame& f) {
+        if (hashes)
+            std::fprintf(hashes.get(), "%lld %016llx\n", static_cast<long long>(f.index),
+                         static_cast<unsigned long long>(frameHash(f.rgb.data(), f.rgb.size())));
+        return sink->write(f);
+    });
+    Frame sheetOnly;  // a frame read back for the contact sheet alone
 
     ScriptedShowOptions script;
     script.framesPerSecond = o.fps;
@@ -193,16 +200,13 @@ int runCapture(const CaptureOptions& o)
     };
     squeezeDrawing(!inRange(0) && !onSheet(0));
     script.onFrameEnd = [&](long n) {
-        if ((inRange(n) && !sinkFailed) || onSheet(n)) {
+        const bool written = inRange(n) && !writer.failed();
+        if (written || onSheet(n)) {
+            Frame& frame = written ? writer.acquire() : sheetOnly;
             frame.index = n;
             readFrame(frame);
             if (onSheet(n)) sheet.add(frame.rgb.data(), double(n) / o.fps);
-            if (inRange(n) && !sinkFailed) {
-                if (hashes)
-                    std::fprintf(hashes.get(), "%ld %016llx\n", n,
-                                 static_cast<unsigned long long>(frameHash(frame.rgb.data(), frame.rgb.size())));
-                sinkFailed = !sink->write(frame);
-            }
+            if (written) writer.submit(frame);
         }
         squeezeDrawing(!inRange(n + 1) && !onSheet(n + 1));
         progress.update(n + 1, (n + 1) / std::max(rangeFrames, double(n + 1)), secondsNow());
@@ -214,11 +218,11 @@ int runCapture(const CaptureOptions& o)
         log = std::make_unique<EventLog>(events.get());
         setTimelineObserver(log.get());
     }
-    if (runFrameLoop(host) == LoopExit::ShowOver && !sinkFailed) runClosingScreen(host);
+    if (runFrameLoop(host) == LoopExit::ShowOver && !writer.failed()) runClosingScreen(host);
     setTimelineObserver(nullptr);
     closeVideo();
 
-    if (sinkFailed) return fail(sink->error());
+    if (!writer.finish()) return fail(sink->error());
     if (!sink->finish()) return fail(sink->error());
     std::string error;
     if (!sheetPath.empty() && !sheet.save(sheetPath, error)) return fail(error);

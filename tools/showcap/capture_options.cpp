@@ -1,9 +1,11 @@
 // showcap option parsing.
 #include "capture_options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 
 namespace {
 bool parseNumber(const std::string& text, double& value)
@@ -75,6 +77,13 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
                 error = "--format wants auto, mp4, png or none, not '" + v + "'";
                 return false;
             }
+        } else if (arg == "--preset") {
+            if (!value(v)) return false;
+            if (std::find(std::begin(EncoderPresets), std::end(EncoderPresets), v) == std::end(EncoderPresets)) {
+                error = "--preset wants one of libx264's presets (ultrafast ... veryslow), not '" + v + "'";
+                return false;
+            }
+            out.preset = v;
         } else if (arg == "--from" || arg == "--to") {
             if (!value(v)) return false;
             double t = 0;
@@ -109,7 +118,8 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
 
 const char* captureUsage()
 {
-    return R"(Usage: showcap [options]
+    static const std::string text = [] {
+        std::string t = R"(Usage: showcap [options]
 Renders the show offline, frame by frame, at a fixed frame rate: the music position and the clock
 both follow the frame number, and each frame's spectrum comes from the decoded track. Needs no
 display and no sound card. The same track, images and options always give the same frames.
@@ -121,6 +131,8 @@ Output:
                            mp4: H.264 video and AAC audio through ffmpeg
                            png: numbered PNG frames and a WAV of the track
                            none: no video, only the outputs below
+      --preset NAME        libx264 speed preset of the MP4, ultrafast to veryslow
+                           (default %PRESET%; same quality setting, CRF 18, whatever the preset)
   -r, --fps N              frames per second, 1 to 240 (default 60)
       --from TIME          first moment to write, in seconds (12.5) or minutes:seconds (1:30)
       --to TIME            last moment to write (default: the end of the closing screen)
@@ -136,4 +148,8 @@ Other:
   -q, --quiet              no progress line
   -h, --help               this text
 )";
+        t.replace(t.find("%PRESET%"), 8, DefaultEncoderPreset);
+        return t;
+    }();
+    return text.c_str();
 }

@@ -11,11 +11,18 @@ enum class VideoFormat {
     None,   // no video: only the side outputs (contact sheet, events, hashes)
 };
 
+// libx264's speed presets, fastest first. The default was chosen by measuring encoding time and the
+// picture's likeness to the frames (SSIM) at the fixed CRF (bench/README.md, "Capture").
+constexpr const char* EncoderPresets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                          "medium",    "slow",      "slower",   "veryslow"};
+constexpr const char* DefaultEncoderPreset = "superfast";
+
 struct CaptureOptions {
     int fps = 60;                  // frames per second, 1..240
     std::string output;            // .mp4 file or frame directory; empty: the format's default name
     std::string dataDir = ".";     // the show's working directory: the track and the 36 images
     VideoFormat format = VideoFormat::Auto;
+    std::string preset = DefaultEncoderPreset;  // libx264 preset of the MP4 video
     double from = 0;               // seconds of show time, first frame written
     double to = -1;                // seconds, last frame written; negative: to the end of the closing screen
     std::string contactSheet;      // PNG path, or empty

@@ -28,7 +28,8 @@ std::string numberText(double v)
 
 class Mp4Sink : public FrameSink {
 public:
-    Mp4Sink(const std::string& path, int fps, const std::string& trackPath, double from, double duration)
+    Mp4Sink(const std::string& path, int fps, const std::string& preset, const std::string& trackPath, double from,
+            double duration)
     {
         logPath_ = path + ".ffmpeg.log";
         std::vector<std::string> args = {
@@ -37,7 +38,7 @@ public:
             "-framerate", std::to_string(fps), "-i", "pipe:0",
             "-ss", numberText(from), "-t", numberText(duration), "-i", trackPath,
             "-map", "0:v", "-map", "1:a?",
-            "-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p",
+            "-c:v", "libx264", "-preset", preset, "-crf", "18", "-pix_fmt", "yuv420p",
             "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", path};
         int fds[2];
         if (pipe(fds) != 0) {
@@ -164,10 +165,10 @@ void putLe(std::string& out, uint32_t value, int bytes)
 }
 }  // namespace
 
-std::unique_ptr<FrameSink> makeMp4Sink(const std::string& path, int fps, const std::string& trackPath,
-                                       double fromSeconds, double durationSeconds)
+std::unique_ptr<FrameSink> makeMp4Sink(const std::string& path, int fps, const std::string& preset,
+                                       const std::string& trackPath, double fromSeconds, double durationSeconds)
 {
-    return std::make_unique<Mp4Sink>(path, fps, trackPath, fromSeconds, durationSeconds);
+    return std::make_unique<Mp4Sink>(path, fps, preset, trackPath, fromSeconds, durationSeconds);
 }
 
 std::unique_ptr<FrameSink> makePngSink(const std::string& directory, AudioRange audio)

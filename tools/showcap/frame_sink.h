@@ -33,9 +33,10 @@ protected:
 };
 
 // --- Sinks
-// ffmpeg encodes H.264 + AAC; the audio is the track from fromSeconds, cut to the video's length.
-std::unique_ptr<FrameSink> makeMp4Sink(const std::string& path, int fps, const std::string& trackPath,
-                                       double fromSeconds, double durationSeconds);
+// ffmpeg encodes H.264 (libx264 at CRF 18 with the given speed preset) + AAC; the audio is the
+// track from fromSeconds, cut to the video's length.
+std::unique_ptr<FrameSink> makeMp4Sink(const std::string& path, int fps, const std::string& preset,
+                                       const std::string& trackPath, double fromSeconds, double durationSeconds);
 // frame_000123.png files (the show's frame number) and track.wav holding audio.
 std::unique_ptr<FrameSink> makePngSink(const std::string& directory, AudioRange audio);
 std::unique_ptr<FrameSink> makeNullSink();
