@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Builds and plays the show from data/. With no display it plays on a virtual one (Xvfb) with SDL's
-# dummy sound driver, so it still runs to its end.
+# Builds the show (only what playing needs) and plays it from data/. With no display it plays on a
+# virtual one (Xvfb) with SDL's dummy sound driver, so it still runs to its end.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./setup.sh
-./build.sh
+./build.sh show
 cd data
 if [ -n "${DISPLAY:-}" ]; then
   exec ../build/bin/show

@@ -3,6 +3,7 @@
 #   ./setup.sh          what building and playing the show needs
 #   ./setup.sh --test   that, plus what the tests need
 #   ./setup.sh --capture  that, plus ffmpeg, which the capture tool encodes MP4 with
+#   ./setup.sh --package  that, plus what building the .deb and checking it in a clean chroot need
 # As root it runs apt-get; otherwise it prints the exact apt-get line to run and stops.
 set -euo pipefail
 
@@ -15,11 +16,13 @@ packages=(
 )
 test_packages=(xdotool lame imagemagick ffmpeg)
 capture_packages=(ffmpeg)
+package_packages=(dpkg-dev debootstrap)
 
 wanted=("${packages[@]}")
 case "${1:-}" in
   --test) wanted+=("${test_packages[@]}") ;;
   --capture) wanted+=("${capture_packages[@]}") ;;
+  --package) wanted+=("${package_packages[@]}") ;;
 esac
 
 missing=()

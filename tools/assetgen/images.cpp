@@ -745,3 +745,57 @@ ImageFile contactSheet(const std::vector<ImageFile>& images, Typesetter& type)
         sheet.bytes[i] = uint8_t(std::lround(std::min(1.0f, std::max(0.0f, rgb[i])) * 255.0f));
     return sheet;
 }
+
+ImageFile appIcon(int size)
+{
+    if (size < 16 || size > PosterSize) throw std::runtime_error("icon size wants 16..1024 pixels");
+    // Drawn at poster size with premultiplied colour, then area-averaged down, so small sizes stay smooth.
+    constexpr int n = PosterSize;
+    const Canvas ringLayer = ring();
+    Canvas starLayer(n, n);
+    const Vec2 centre = {PosterCentre.x, PosterCentre.y + 12};
+    paintPolygon(starLayer, starPoints(centre, 215, 86, 5, 0), 1.0f);
+    paintOutline(starLayer, starPoints(centre, 178, 71, 5, 0), 5.0f, 1.0f, 1.0f, Blend::Erase);
+
+    std::vector<float> rgba(size_t(n) * size_t(n) * 4, 0.0f);
+    constexpr float Half = n * 0.5f - 16, Corner = 180;
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            // Distance outside the rounded square, negative inside.
+            const float qx = std::fabs(x + 0.5f - PosterCentre.x) - (Half - Corner);
+            const float qy = std::fabs(y + 0.5f - PosterCentre.y) - (Half - Corner);
+            const float outside = std::hypot(std::max(qx, 0.0f), std::max(qy, 0.0f)) +
+                                  std::min(std::max(qx, qy), 0.0f) - Corner;
+            const size_t i = size_t(y) * size_t(n) + size_t(x);
+            const float box = smoothstep(1.0f, -1.0f, outside);
+            float* px = &rgba[i * 4];
+            px[3] = box;
+            const std::pair<float, Rgb> layers[] = {{ringLayer.v[i], {114, 187, 163}}, {starLayer.v[i], {204, 136, 58}}};
+            for (const auto& [cover, colour] : layers) {
+                const float a = std::min(1.0f, std::max(0.0f, cover)) * box;
+                const float col[3] = {colour.r / 255.0f, colour.g / 255.0f, colour.b / 255.0f};
+                for (int k = 0; k < 3; ++k) px[k] = px[k] * (1 - a) + col[k] * a;
+            }
+        }
+
+    ImageFile out;
+    out.name = "show.png";
+    out.width = out.height = size;
+    out.channels = 4;
+    out.bytes.resize(size_t(size) * size_t(size) * 4);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const int sx0 = x * n / size, sx1 = std::max(sx0 + 1, (x + 1) * n / size);
+            const int sy0 = y * n / size, sy1 = std::max(sy0 + 1, (y + 1) * n / size);
+            float acc[4] = {0, 0, 0, 0};
+            for (int sy = sy0; sy < sy1; ++sy)
+                for (int sx = sx0; sx < sx1; ++sx)
+                    for (int k = 0; k < 4; ++k) acc[k] += rgba[(size_t(sy) * size_t(n) + size_t(sx)) * 4 + size_t(k)];
+            const float count = float((sx1 - sx0) * (sy1 - sy0)), alpha = acc[3] / count;
+            uint8_t* px = &out.bytes[(size_t(y) * size_t(size) + size_t(x)) * 4];
+            for (int k = 0; k < 3; ++k)
+                px[k] = alpha > 0 ? uint8_t(std::lround(std::min(1.0f, acc[k] / count / alpha) * 255.0f)) : 0;
+            px[3] = uint8_t(std::lround(std::min(1.0f, alpha) * 255.0f));
+        }
+    return out;
+}

@@ -25,5 +25,8 @@ constexpr int BlotSize = 256;      // drawn at 200..300 px
 constexpr int PosterSize = 1024;   // drawn up to 1.6 screen widths
 constexpr int EndCardSize = 512;   // drawn 1:1
 
+// --- Menu icon: the ring and the star, tinted as the show tints them, on a rounded black square
+ImageFile appIcon(int size);  // size x size RGBA, size 16..1024
+
 // --- Contact sheet: every image on one RGB page, masks tinted as the show tints them
 ImageFile contactSheet(const std::vector<ImageFile>& images, Typesetter& type);

@@ -6,6 +6,7 @@
 //   assetgen --report TRACK.mp3      what the show's spectrum rules do with the decoded track
 //   assetgen --spectrogram TRACK.mp3 OUT.png   a picture of the left channel's spectrum over time
 //   assetgen --report-synth [STEP]   the same for the synthesized track before encoding, per STEP s
+//   assetgen --icon SIZE OUT.png     the menu icon, SIZE x SIZE pixels
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -194,11 +195,18 @@ int reportSynth(double step)
     return 0;
 }
 
+int writeIcon(const std::string& size, const std::string& out)
+{
+    const ImageFile icon = appIcon(std::stoi(size));
+    writePng(out, icon.width, icon.height, icon.channels, icon.bytes);
+    return 0;
+}
+
 int usage()
 {
     std::fprintf(stderr, "usage: assetgen OUTDIR | --images OUTDIR | --track OUTDIR | --sheet DIR OUT.png |"
                          " --report TRACK.mp3 | --spectrogram TRACK.mp3 OUT.png |"
-                         " --report-synth [STEP]\n");
+                         " --report-synth [STEP] | --icon SIZE OUT.png\n");
     return 2;
 }
 
@@ -215,6 +223,7 @@ int main(int argc, char** argv)
         if (args.size() == 3 && args[0] == "--spectrogram") return spectrogram(args[1], args[2]);
         if (args.size() == 1 && args[0] == "--report-synth") return reportSynth(10);
         if (args.size() == 2 && args[0] == "--report-synth") return reportSynth(std::stod(args[1]));
+        if (args.size() == 3 && args[0] == "--icon") return writeIcon(args[1], args[2]);
         if (args.size() == 1 && args[0][0] != '-') {
             writeImages(args[0]);
             writeTrack(args[0]);

@@ -144,7 +144,8 @@ Also write:
       --hashes FILE              a hash of every written frame, one a line
 
 Other:
-  -d, --data DIR           the show's files: bass_300808.mp3 and the 36 images (default: .)
+  -d, --data DIR           the show's files: bass_300808.mp3 and the 36 images
+                           (default: the installed show's data folder, else .)
   -q, --quiet              no progress line
   -h, --help               this text
 )";

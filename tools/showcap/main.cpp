@@ -1,17 +1,38 @@
 // showcap: the show rendered offline to a video, frame-exact and in sync, with no display or sound
 // card. See captureUsage() or `showcap --help`.
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "capture.h"
 #include "capture_options.h"
 
+namespace {
+// An installed showcap finds the show's files where the install put them, relative to itself
+// (SHOWCAP_INSTALLED_DATA, from its own folder), so the install can move as a whole. The build
+// tree's copy has no such folder beside it and keeps "." (its callers pass --data).
+std::string installedDataDir()
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return "";
+    const fs::path data = self.parent_path() / SHOWCAP_INSTALLED_DATA;
+    return fs::is_directory(data, ec) ? data.lexically_normal().string() : "";
+}
+}  // namespace
+
 int main(int argc, char** argv)
 {
+    // The installed folder goes first as a --data of its own, so one given on the command line wins.
+    std::vector<std::string> args;
+    if (const std::string data = installedDataDir(); !data.empty()) args = {"--data", data};
+    args.insert(args.end(), argv + 1, argv + argc);
     CaptureOptions options;
     std::string error;
-    if (!parseCaptureOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    if (!parseCaptureOptions(args, options, error)) {
         std::fprintf(stderr, "showcap: %s\n", error.c_str());
         return 2;
     }
