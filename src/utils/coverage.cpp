@@ -5,6 +5,7 @@
 #include "utils/coverage.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <utility>
 
@@ -44,29 +45,19 @@ std::vector<int> pointsBetween(const LinePoints& lines, int line, int from, int 
     return {std::upper_bound(along.begin(), along.end(), from), std::lower_bound(along.begin(), along.end(), to)};
 }
 
-class MeshBuilder {
+// Mesh points on the cell grid, each made once so that neighbours share the very same vertex.
+class GridPoints {
 public:
-    MeshBuilder(const CellGrid& grid, CoverMesh& mesh) : grid_(grid), mesh_(mesh) {}
+    GridPoints(const CellGrid& grid, CoverMesh& mesh) : grid_(grid), mesh_(mesh) {}
 
-    // The index of the grid point at (column, row), made once so shared points are one vertex.
-    uint32_t gridPoint(int column, int row)
+    uint32_t at(int column, int row)
     {
-        const auto key = std::make_pair(column, row);
-        const auto found = indices_.find(key);
-        if (found != indices_.end()) return found->second;
-        const uint32_t index = add({texelS(grid_.texelX(column)), texelT(grid_.texelY(row))});
-        indices_.emplace(key, index);
-        return index;
+        const auto [found, added] = indices_.try_emplace({column, row}, uint32_t(mesh_.points.size()));
+        if (added)
+            mesh_.points.push_back({float(double(grid_.texelX(column)) / grid_.width),
+                                    float(double(grid_.texelY(row)) / grid_.height)});
+        return found->second;
     }
-
-    uint32_t add(TexPoint p)
-    {
-        mesh_.points.push_back(p);
-        return uint32_t(mesh_.points.size() - 1);
-    }
-
-    float texelS(double x) const { return float(x / grid_.width); }
-    float texelT(double y) const { return float(y / grid_.height); }
 
 private:
     const CellGrid& grid_;
@@ -151,43 +142,46 @@ CoverMesh buildCoverMesh(const CellGrid& grid, const std::vector<CellRect>& rect
 
     // Every corner of every rectangle; a corner that lies inside another rectangle's edge must
     // become a point of that edge too, or the seam would be a T-junction.
-    LinePoints onRow, onColumn;  // row -> columns, column -> rows
+    LinePoints onRow;  // row -> columns of corners on it
     for (const CellRect& r : rects) {
-        const std::pair<int, int> corners[] = {{r.x0, r.y0}, {r.x1, r.y0}, {r.x1, r.y1}, {r.x0, r.y1}};
-        for (const auto& [c, w] : corners) {
-            addPoint(onRow, w, c);
-            addPoint(onColumn, c, w);
+        for (int c : {r.x0, r.x1}) {
+            addPoint(onRow, r.y0, c);
+            addPoint(onRow, r.y1, c);
         }
     }
     sortLines(onRow);
-    sortLines(onColumn);
 
-    MeshBuilder builder(grid, mesh);
-    std::vector<uint32_t> ring;
+    // Rectangles of one row never touch (a run ends at an uncovered cell), so neighbours' points can
+    // only lie on a rectangle's bottom and top edges. The band between those two chains of points is
+    // cut into triangles zig-zag, each spanning the band's height: no point is added or skipped.
+    GridPoints points(grid, mesh);
+    std::vector<uint32_t> bottom, top;
+    std::vector<int> bottomX, topX;
+    auto chain = [&](const CellRect& r, int row, std::vector<uint32_t>& indices, std::vector<int>& xs) {
+        xs = pointsBetween(onRow, row, r.x0, r.x1);
+        xs.insert(xs.begin(), r.x0);
+        xs.push_back(r.x1);
+        indices.clear();
+        for (int c : xs) indices.push_back(points.at(c, row));
+    };
     for (const CellRect& r : rects) {
-        // The outline, counter-clockwise from the bottom-left corner.
-        ring.clear();
-        ring.push_back(builder.gridPoint(r.x0, r.y0));
-        for (int c : pointsBetween(onRow, r.y0, r.x0, r.x1)) ring.push_back(builder.gridPoint(c, r.y0));
-        ring.push_back(builder.gridPoint(r.x1, r.y0));
-        for (int w : pointsBetween(onColumn, r.x1, r.y0, r.y1)) ring.push_back(builder.gridPoint(r.x1, w));
-        ring.push_back(builder.gridPoint(r.x1, r.y1));
-        const std::vector<int> top = pointsBetween(onRow, r.y1, r.x0, r.x1);
-        for (auto c = top.rbegin(); c != top.rend(); ++c) ring.push_back(builder.gridPoint(*c, r.y1));
-        ring.push_back(builder.gridPoint(r.x0, r.y1));
-        const std::vector<int> left = pointsBetween(onColumn, r.x0, r.y0, r.y1);
-        for (auto w = left.rbegin(); w != left.rend(); ++w) ring.push_back(builder.gridPoint(r.x0, *w));
-
-        if (ring.size() == 4) {
-            mesh.triangles.insert(mesh.triangles.end(), {ring[0], ring[1], ring[2], ring[0], ring[2], ring[3]});
-            continue;
+        chain(r, r.y0, bottom, bottomX);
+        chain(r, r.y1, top, topX);
+        size_t i = 0, j = 0;
+        while (i + 1 < bottom.size() || j + 1 < top.size()) {
+            // Each step closes the triangle with the shorter of the two possible diagonals, which keeps
+            // slivers (and their coarse texture-coordinate slopes) rare. Counter-clockwise either way.
+            const bool alongBottom =
+                j + 1 == top.size() ||
+                (i + 1 < bottom.size() && std::abs(bottomX[i + 1] - topX[j]) <= std::abs(topX[j + 1] - bottomX[i]));
+            if (alongBottom) {
+                mesh.triangles.insert(mesh.triangles.end(), {bottom[i], bottom[i + 1], top[j]});
+                ++i;
+            } else {
+                mesh.triangles.insert(mesh.triangles.end(), {bottom[i], top[j + 1], top[j]});
+                ++j;
+            }
         }
-        // A fan from the centre: no triangle is degenerate, and the outline keeps every edge point.
-        const double cx = (grid.texelX(r.x0) + grid.texelX(r.x1)) / 2.0;
-        const double cy = (grid.texelY(r.y0) + grid.texelY(r.y1)) / 2.0;
-        const uint32_t centre = builder.add({builder.texelS(cx), builder.texelT(cy)});
-        for (size_t i = 0; i < ring.size(); ++i)
-            mesh.triangles.insert(mesh.triangles.end(), {centre, ring[i], ring[(i + 1) % ring.size()]});
     }
     return mesh;
 }

@@ -35,8 +35,8 @@ struct CellGrid {
 };
 
 // What a sprite with this texture draws: the whole square, or triangles over the covered cells.
-// Neighbouring triangles meet only at shared points (no T-junctions), so no pixel along a seam is
-// drawn twice or missed.
+// Neighbouring triangles meet only at shared points (no T-junctions): a seam's pixels are drawn
+// exactly once, as inside one quad.
 struct CoverMesh {
     bool whole = true;                // every cell may show: draw the one quad
     std::vector<TexPoint> points;     // when not whole

@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "fragments/fragment.h"
 #include "support/gl_context.h"
 #include "support/show_files.h"
 #include "utils/draw.h"
 #include "utils/texture.h"
+#include "utils/texture_library.h"
 
 namespace {
 bool lit(Rgb p) { return p.r + p.g + p.b > 0; }
@@ -230,11 +232,16 @@ TEST_F(DrawTest, CoverMeshesDrawWhatTheFullQuadDraws)
         ASSERT_TRUE(decodePng((std::string(SHOW_DATA_DIR) + "/" + names[i]).c_str(), image, error)) << error;
         const uint32_t texture = uploadTexture(image);
         const CoverMesh& cover = textureCover(texture);
+        // Each image in the brightest colour and at the highest opacity the show draws it with:
+        // sparks and strokes cool at 0.4, typography warm at 0.7.
+        const bool typography = i >= ElectroTextureCount + BlendTextureCount;
+        const Rgb8 colour = ColorTable[typography ? ColorCount - 1 : 0];
+        const float opacity = typography ? 0.7f : 0.4f;
         for (const Pose& pose : poses) {
             const float half = 0.5f * (pose.edgeInTexels ? pose.edge * float(image.width) : pose.edge);
             GLuint filled[2] = {};
             auto draw = [&](bool useMesh, GLuint& samples) {
-                glColor4f(1, 1, 1, 1);
+                glColor4f(colour.r / 255.0f, colour.g / 255.0f, colour.b / 255.0f, opacity);
                 bindTexture(texture);
                 glTranslatef(pose.centreX, pose.centreY, 0);
                 glRotatef(pose.angle, 0, 0, 1);
@@ -249,20 +256,24 @@ TEST_F(DrawTest, CoverMeshesDrawWhatTheFullQuadDraws)
             };
             drawAndRead(quad, [&] { draw(false, filled[0]); });
             drawAndRead(mesh, [&] { draw(true, filled[1]); });
-            // Triangles other than the quad's interpolate texture coordinates with other roundings, so
-            // a filtered value may land one level off; anything more is a pixel drawn or missed.
+            // Triangles other than the quad's round their interpolated texture coordinates otherwise
+            // (the rasteriser steps them in fixed point), so a filtered value may land a level off,
+            // and very rarely two where both coordinates round apart at a sharp edge. A pixel drawn
+            // twice or missed is off by far more.
             int worst = 0;
-            size_t shown = 0, differing = 0;
+            size_t shown = 0, differing = 0, twoOff = 0;
             for (size_t p = 0; p < screen; p += 4) {
                 int d = 0;
                 for (int c = 0; c < 3; ++c) d = std::max(d, std::abs(int(quad[p + c]) - int(mesh[p + c])));
                 shown += quad[p] + quad[p + 1] + quad[p + 2] != 0;
                 differing += d != 0;
+                twoOff += d > 1;
                 worst = std::max(worst, d);
             }
             const std::string where = std::string(names[i]) + ", " + pose.name;
             EXPECT_GT(shown, 0u) << where;
-            EXPECT_LE(worst, 1) << where;
+            EXPECT_LE(worst, 2) << where;
+            EXPECT_LE(double(twoOff), 1e-5 * double(filled[0])) << where << ": of the quad's pixels";
             EXPECT_LE(double(differing), 0.001 * double(filled[0])) << where << ": of the quad's pixels";
             if (!cover.whole) {
                 EXPECT_LT(filled[1], filled[0]) << where << ": the mesh saves nothing";
