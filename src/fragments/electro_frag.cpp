@@ -28,7 +28,8 @@ void ElectroFrag::draw(float time)
     glTranslatef(anchor.x, anchor.y, 0);
     glRotatef(pose.angle, 0, 0, 1);
     glScalef(pose.scale, pose.scale, 1);
-    drawTexturedMesh(textureCover(texture), -ElectroHalfEdge, -ElectroHalfEdge, ElectroHalfEdge, ElectroHalfEdge);
+    if (pose.opacity > 0)  // transparent at the very start and end: nothing would change
+        drawTexturedMesh(textureCover(texture), -ElectroHalfEdge, -ElectroHalfEdge, ElectroHalfEdge, ElectroHalfEdge);
     glPopMatrix();
     disableTexturing();
 }

@@ -35,11 +35,14 @@ void TexFrag::draw(float time)
     glTranslatef(pose.x, pose.y, 0);
     glRotatef(pose.angle, 0, 0, 1);
     glScalef(pose.size, pose.size, 1);
-    // Untextured, the plain square shows everywhere; textured, only where the image can.
-    if (texture != NoTexture)
-        drawTexturedMesh(textureCover(texture), -0.5f, -0.5f, 0.5f, 0.5f);
-    else
-        drawTexturedQuad(-0.5f, -0.5f, 0.5f, 0.5f);
+    // Untextured, the plain square shows everywhere; textured, only where the image can. At opacity 0
+    // (a cue's sprites in their first frame) blending would leave every pixel as it was.
+    if (pose.opacity > 0) {
+        if (texture != NoTexture)
+            drawTexturedMesh(textureCover(texture), -0.5f, -0.5f, 0.5f, 0.5f);
+        else
+            drawTexturedQuad(-0.5f, -0.5f, 0.5f, 0.5f);
+    }
 
     // Back to the scene's context: identity model-view under the pixel projection, no texturing.
     glLoadIdentity();
