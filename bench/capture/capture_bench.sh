@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Capture speed of the whole show: showcap to MP4 (through ffmpeg) and to a PNG sequence, each timed
 # from start to finish. Prints frames per second and how many times faster than real time.
-# Usage: bench/capture/capture_bench.sh [build-dir]   (after ./build.sh; needs ffmpeg for the MP4 run)
+# Usage: bench/capture/capture_bench.sh [build-dir] [runs]   (after ./build.sh; needs ffmpeg for mp4)
+#   runs: any of mp4, png, none (default: all three); the build may be an older one, to compare.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build}
+runs=" ${2:-mp4 png none} "
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
@@ -23,9 +25,9 @@ run() {
 }
 
 echo "showcap, whole show at 60 frames/s, 1024x768, $(nproc) cores"
-if command -v ffmpeg >/dev/null; then
+if [[ $runs == *" mp4 "* ]] && command -v ffmpeg >/dev/null; then
   run mp4 --format mp4 --output "$out/show.mp4" --hashes "$out/hashes.txt"
   echo "      MP4 size: $(du -h "$out/show.mp4" | cut -f1)"
 fi
-run png --format png --output "$out/frames"
-run none --format none --hashes "$out/hashes.txt"
+if [[ $runs == *" png "* ]]; then run png --format png --output "$out/frames"; fi
+if [[ $runs == *" none "* ]]; then run none --format none --hashes "$out/hashes.txt"; fi
