@@ -3,6 +3,7 @@
 #   ./setup.sh          what building and playing the show needs
 #   ./setup.sh --test   that, plus what the tests need
 #   ./setup.sh --capture  that, plus ffmpeg, which the capture tool encodes MP4 with
+#   ./setup.sh --fuzz   that, plus clang and its sanitizer and libFuzzer runtimes (the SHOW_FUZZ build)
 # As root it runs apt-get; otherwise it prints the exact apt-get line to run and stops.
 set -euo pipefail
 
@@ -15,11 +16,13 @@ packages=(
 )
 test_packages=(xdotool lame imagemagick ffmpeg)
 capture_packages=(ffmpeg)
+fuzz_packages=(clang libclang-rt-14-dev)
 
 wanted=("${packages[@]}")
 case "${1:-}" in
   --test) wanted+=("${test_packages[@]}") ;;
   --capture) wanted+=("${capture_packages[@]}") ;;
+  --fuzz) wanted+=("${fuzz_packages[@]}") ;;
 esac
 
 missing=()
