@@ -4,6 +4,7 @@
 #   ./setup.sh --test   that, plus what the tests need
 #   ./setup.sh --capture  that, plus ffmpeg, which the capture tool encodes MP4 with
 #   ./setup.sh --package  that, plus what building the .deb and checking it in a clean chroot need
+#   ./setup.sh --fuzz   that, plus clang and its sanitizer and libFuzzer runtimes (the SHOW_FUZZ build)
 # As root it runs apt-get; otherwise it prints the exact apt-get line to run and stops.
 set -euo pipefail
 
@@ -17,12 +18,14 @@ packages=(
 test_packages=(xdotool lame imagemagick ffmpeg)
 capture_packages=(ffmpeg)
 package_packages=(dpkg-dev debootstrap)
+fuzz_packages=(clang libclang-rt-14-dev)
 
 wanted=("${packages[@]}")
 case "${1:-}" in
   --test) wanted+=("${test_packages[@]}") ;;
   --capture) wanted+=("${capture_packages[@]}") ;;
   --package) wanted+=("${package_packages[@]}") ;;
+  --fuzz) wanted+=("${fuzz_packages[@]}") ;;
 esac
 
 missing=()

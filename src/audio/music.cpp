@@ -5,6 +5,8 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
+
 #include "audio/analyser.h"
 #include "audio/music_errors.h"
 #include "audio/stream_player.h"
@@ -27,13 +29,21 @@ void audioCallback(void* userData, Uint8* stream, int bytes)
     p->fill(reinterpret_cast<int16_t*>(stream), size_t(bytes) / (sizeof(int16_t) * MusicChannels), steadyNowNs());
 }
 
-// Before a fatal exit: exit runs sdl12-compat's unload, and SDL2's audio thread, still calling back
-// through it, would crash the process (seen about once in a hundred stops) instead of exiting -1.
+// Before any exit while playing: exit runs sdl12-compat's unload, and SDL2's audio thread, still
+// calling back through it, would crash the process instead of exiting with its status. Our fatal
+// stops call this first; Xlib ends the process with exit(1) when the X server goes away, and reaches
+// it through the exit hook that initMusic registers.
 void haltPlayback()
 {
     if (deviceOpen) SDL_CloseAudio();
     deviceOpen = false;
     if (player) player->stop();
+}
+
+void registerExitHook()
+{
+    static bool registered = false;
+    if (!registered) registered = std::atexit(haltPlayback) == 0;
 }
 }  // namespace
 
@@ -65,6 +75,7 @@ void initMusic(const char* fileName)
     // No "obtained" format: SDL then converts to whatever the device really takes, so the callback
     // always fills 44.1 kHz 16-bit stereo. The device plays silence until unpaused, so nothing slow
     // belongs between opening and unpausing.
+    registerExitHook();  // runs before the shared libraries are unloaded at exit
     if (SDL_OpenAudio(&wanted, nullptr) != 0) checkFmod(AudioDeviceUnavailable);
     deviceOpen = true;
     player->setLatencyFrames(wanted.samples);

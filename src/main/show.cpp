@@ -20,7 +20,9 @@ void LiveHost::fetchSpectrum() { ::fetchSpectrum(); }
 uint32_t LiveHost::musicPosition() { return ::musicPosition(); }
 uint32_t LiveHost::musicLength() { return ::musicLength(); }
 void LiveHost::endFrame() { ::endFrame(); }
-bool LiveHost::escapePressed() { return keyDown(SDLK_ESCAPE); }
+// A tap shorter than a frame leaves the level up for no check at all, so the press itself counts too.
+// Ctrl+C and SIGTERM end the show the same way: the device and the display are closed as usual.
+bool LiveHost::escapePressed() { return keyDown(SDLK_ESCAPE) || keyPressed(SDLK_ESCAPE) || stopRequested(); }
 
 void startShow()
 {

@@ -11,7 +11,7 @@ public:
     virtual uint32_t musicPosition() = 0;    // milliseconds
     virtual uint32_t musicLength() = 0;      // milliseconds
     virtual void endFrame() = 0;             // presents the frame, takes in input
-    virtual bool escapePressed() = 0;        // the one key that ends the show
+    virtual bool escapePressed() = 0;        // the one key that ends the show (or a stop request)
 };
 
 // The live show: the real music player, SDL's display and keyboard.

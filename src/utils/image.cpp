@@ -3,7 +3,10 @@
 // samples are converted by libpng's own transformations, so the buffer always matches the header.
 #include "utils/image.h"
 
+#include <fcntl.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csetjmp>
 #include <cstdio>
@@ -30,6 +33,43 @@ void onPngWarning(png_structp, png_const_charp) {}
 struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
 };
+
+enum class OpenResult { Ok, CantOpen, NotRegular };
+
+// Opened without blocking, so a FIFO in an image's place is refused instead of waiting for a writer
+// for ever; only regular files are read (a directory or /dev/zero is no image either).
+OpenResult openImageFile(const char* fileName, std::unique_ptr<FILE, FileCloser>& file)
+{
+    const int fd = open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return OpenResult::CantOpen;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return OpenResult::NotRegular;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    file.reset(fdopen(fd, "rb"));
+    if (!file) {
+        close(fd);
+        return OpenResult::CantOpen;
+    }
+    return OpenResult::Ok;
+}
+
+// Ancillary chunks the show has no use for. libpng reads each of them whole into memory first, as
+// long as its length field claims: 2 GiB allocated and zeroed for a 72-byte file, and its chunk
+// malloc limit only turns that into a warning. Skipped, they are only read past, up to the file's end.
+constexpr png_byte UnusedChunks[][5] = {
+    "bKGD", "cHRM", "eXIf", "gAMA", "hIST", "iCCP", "iTXt", "oFFs", "pCAL",
+    "pHYs", "sBIT", "sCAL", "sPLT", "sRGB", "sTER", "tEXt", "tIME", "zTXt",
+};
+static_assert(sizeof UnusedChunks / sizeof UnusedChunks[0] == 18, "every ancillary chunk but tRNS");
+
+void skipUnusedChunks(png_structp png)
+{
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, &UnusedChunks[0][0],
+                                int(sizeof UnusedChunks / sizeof UnusedChunks[0]));
+}
 
 // Asks libpng for 8-bit grey, RGB or RGBA whatever the file stores.
 void requestStandardFormat(png_structp png, png_infop info)
@@ -85,9 +125,15 @@ ReadResult readImage(png_structp png, png_infop info, const ImageLimits& limits,
 bool decodePng(const char* fileName, Image& out, std::string& error, const ImageLimits& limits)
 {
     out = Image();
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(fileName, "rb"));
-    if (!file) {
+    std::unique_ptr<FILE, FileCloser> file;
+    switch (openImageFile(fileName, file)) {
+    case OpenResult::Ok:
+        break;
+    case OpenResult::CantOpen:
         error = formatString("can't open texture %s", fileName);
+        return false;
+    case OpenResult::NotRegular:
+        error = formatString("can't load texture %s: not a regular file", fileName);
         return false;
     }
     png_byte signature[8] = {};
@@ -110,6 +156,7 @@ bool decodePng(const char* fileName, Image& out, std::string& error, const Image
         return false;
     }
     png_init_io(png, file.get());
+    skipUnusedChunks(png);
 
     std::vector<png_bytep> rows;
     const ReadResult result = readImage(png, info, limits, out, rows);

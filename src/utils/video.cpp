@@ -4,9 +4,13 @@
 
 #include <SDL.h>
 #include <SDL_opengl.h>
+#include <signal.h>
+#include <strings.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "utils/fatal.h"
 #include "utils/random.h"
@@ -17,6 +21,7 @@ constexpr int KeyCount = 512;
 struct InputState {
     uint8_t keys[KeyCount];
     uint8_t lastKeys[KeyCount];
+    uint8_t pressed[KeyCount];   // went down during the last endFrame, even if released in it
     float mouseX, mouseY;
     float lastMouseX, lastMouseY;
     uint8_t mouseDown;
@@ -38,6 +43,59 @@ void ignoreWindowEvents()
 }
 
 bool validKey(int key) { return key >= 0 && key < KeyCount; }
+
+// SDL falls back to drivers that show nothing when no display can be reached; a show nobody can see
+// must not count as a success, unless the caller asked for exactly that driver.
+constexpr const char* InvisibleDrivers[] = {"offscreen", "dummy"};
+static_assert(sizeof InvisibleDrivers / sizeof InvisibleDrivers[0] == 2, "one entry per invisible driver");
+
+bool namedInEnvironment(const char* driver)
+{
+    const char* list = std::getenv("SDL_VIDEODRIVER");  // SDL's own variable: one name or a comma list
+    if (!list) return false;
+    const size_t length = std::strlen(driver);
+    for (const char* item = list; *item;) {
+        const char* end = std::strchr(item, ',');
+        const size_t itemLength = end ? size_t(end - item) : std::strlen(item);
+        if (itemLength == length && strncasecmp(item, driver, length) == 0) return true;
+        if (!end) break;
+        item = end + 1;
+    }
+    return false;
+}
+
+void refuseInvisibleDriver()
+{
+    char name[64] = "";
+    if (!SDL_VideoDriverName(name, int(sizeof name))) return;
+    for (const char* invisible : InvisibleDrivers) {
+        if (strcasecmp(name, invisible) == 0 && !namedInEnvironment(invisible))
+            fatalExit(1, "couldn't initialize SDL: no display is available (SDL fell back to its %s driver)\n",
+                      invisible);
+    }
+}
+
+// SDL turns SIGINT and SIGTERM into a quit event, which the show drops like a window-close request.
+// Where SDL has caught them, a handler of our own takes over, so Ctrl+C ends the show the way Escape
+// does; a second signal gets the default action, in case the show is stuck.
+volatile sig_atomic_t stopSignal = 0;
+
+void onStopSignal(int signalNumber) { stopSignal = signalNumber; }
+
+void takeOverStopSignals()
+{
+    for (int signalNumber : {SIGINT, SIGTERM}) {
+        struct sigaction current {};
+        if (sigaction(signalNumber, nullptr, &current) != 0) continue;
+        const bool plain = !(current.sa_flags & SA_SIGINFO);
+        if (plain && (current.sa_handler == SIG_DFL || current.sa_handler == SIG_IGN)) continue;
+        struct sigaction ours {};
+        ours.sa_handler = onStopSignal;
+        ours.sa_flags = SA_RESETHAND;
+        sigemptyset(&ours.sa_mask);
+        sigaction(signalNumber, &ours, nullptr);
+    }
+}
 }  // namespace
 
 void initVideo(int w, int h, bool fullscreen)
@@ -45,6 +103,7 @@ void initVideo(int w, int h, bool fullscreen)
     width = w;
     height = h;
     if (SDL_Init(SDL_INIT_VIDEO) < 0) fatalExit(1, "couldn't initialize SDL: %s\n", SDL_GetError());
+    takeOverStopSignals();
     ignoreWindowEvents();
 
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
@@ -59,6 +118,7 @@ void initVideo(int w, int h, bool fullscreen)
     // Without a display mode there is no GL context, and every later GL call would crash: stop here
     // the same way as when SDL itself can't start.
     if (!SDL_SetVideoMode(w, h, 24, flags)) fatalExit(1, "couldn't initialize SDL: %s\n", SDL_GetError());
+    refuseInvisibleDriver();
 
     SDL_WM_GrabInput(fullscreen ? SDL_GRAB_ON : SDL_GRAB_OFF);
     SDL_EventState(SDL_JOYAXISMOTION, SDL_IGNORE);
@@ -86,14 +146,17 @@ void endFrame()
     input.lastMouseDown = input.mouseDown;
     input.lastMouseX = input.mouseX;
     input.lastMouseY = input.mouseY;
+    std::memset(input.pressed, 0, sizeof input.pressed);
 
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
         case SDL_KEYDOWN:
         case SDL_KEYUP:
-            if (validKey(event.key.keysym.sym))
+            if (validKey(event.key.keysym.sym)) {
                 input.keys[event.key.keysym.sym] = event.type == SDL_KEYDOWN ? 1 : 0;
+                if (event.type == SDL_KEYDOWN) input.pressed[event.key.keysym.sym] = 1;
+            }
             break;
         case SDL_MOUSEMOTION:
             input.mouseX = float(event.motion.x);
@@ -115,6 +178,8 @@ void setTickSource(TickSource source) { tickSource = source; }
 
 bool keyDown(int key) { return validKey(key) && input.keys[key]; }
 bool keyWasDown(int key) { return validKey(key) && input.lastKeys[key]; }
+bool keyPressed(int key) { return validKey(key) && input.pressed[key]; }
+bool stopRequested() { return stopSignal != 0; }
 float mouseX() { return input.mouseX; }
 float mouseY() { return input.mouseY; }
 float lastMouseX() { return input.lastMouseX; }

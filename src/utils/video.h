@@ -5,6 +5,7 @@
 
 // --- Display
 void initVideo(int width, int height, bool fullscreen);  // opens the GL display; exits 1 if SDL can't start
+                                                        // or shows nothing (offscreen/dummy not asked for)
 void closeVideo();                                      // shows the pointer again and quits SDL
 int screenWidth();                                      // pixels, the width asked of initVideo
 int screenHeight();                                     // pixels, the height asked of initVideo
@@ -18,12 +19,16 @@ void setTickSource(TickSource source);      // nullptr restores SDL_GetTicks
 // --- Input (levels as of the last endFrame; SDL 1.2 key codes, 0..511)
 bool keyDown(int key);        // held now
 bool keyWasDown(int key);     // held before the last endFrame
+bool keyPressed(int key);     // went down during the last endFrame, even if already released again
 float mouseX();               // window pixels, origin top-left
 float mouseY();
 float lastMouseX();
 float lastMouseY();
 bool mouseDown();             // left button held
 bool lastMouseDown();
+
+// --- Stop request
+bool stopRequested();         // SIGINT or SIGTERM arrived since initVideo (where SDL would have caught it)
 
 // --- Diagnostics
 void countFps();              // counts one frame; prints "fps=N" once a second (the show never calls it)

@@ -1,5 +1,7 @@
 // Every failing step of initMusic, fetchSpectrum and closeMusic: one "FMOD error! (code) text" line on
-// standard output and exit status 255, each cause with its own code. Each case runs in a child process.
+// standard output and exit status 255, each cause with its own code; and an exit from elsewhere while
+// the music plays. Each case runs in a child process.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <linux/filter.h>
@@ -10,6 +12,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -114,6 +117,20 @@ TEST_F(MusicErrorTest, CallsOutOfOrderStop)
         initMusic(track.c_str());
         initMusic(track.c_str());
     });
+}
+
+// Xlib ends the process with exit(1) when the X server dies. The device must be closed before the
+// libraries' own clean-up runs: SDL's audio thread calling back into unloaded code crashed the show.
+TEST_F(MusicErrorTest, ExitWhilePlayingClosesTheDeviceFirst)
+{
+    const ProcessResult r = runInChild([&] {
+        // Exit hooks run last registered first: this one runs after the music's own.
+        std::atexit([] { std::printf("%s\n", SDL_GetAudioStatus() == SDL_AUDIO_STOPPED ? "closed" : "open"); });
+        initMusic(track.c_str());
+        std::exit(1);
+    });
+    EXPECT_EQ(r.exitCode, 1) << "signal " << r.signal;
+    EXPECT_EQ(r.out, "closed\n");
 }
 
 TEST_F(MusicErrorTest, TrackDamagedWhilePlayingStopsFetchSpectrum)

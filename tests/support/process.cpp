@@ -24,6 +24,9 @@ double monotonicSeconds()
 namespace {
 void applyOptions(const ProcessOptions& options)
 {
+    // A test run from a background job inherits ignored SIGINT; the child starts as from a terminal.
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
     for (const auto& name : options.unsetEnv) unsetenv(name.c_str());
     for (const auto& [name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
     if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) {

@@ -56,7 +56,8 @@ bool XvfbServer::sendKey(const std::string& key)
     ProcessOptions options;
     options.env["DISPLAY"] = display_;
     options.timeoutSeconds = 20;
-    return runProcess({"xdotool", "key", key}, options).exitCode == 0;
+    // No delay: press and release usually reach the show within one frame, the tap it must not miss.
+    return runProcess({"xdotool", "key", "--delay", "0", key}, options).exitCode == 0;
 }
 
 bool XvfbServer::screenshot(Image& out)

@@ -13,7 +13,7 @@ public:
     ~XvfbServer();
 
     const std::string& display() const { return display_; }  // ":N"
-    bool sendKey(const std::string& key);                     // xdotool key, e.g. "Escape"
+    bool sendKey(const std::string& key);                     // a quick tap by xdotool, e.g. "Escape"
     bool screenshot(Image& out);                              // whole screen, rows bottom first
 
     // How the real show runs here: on this display, in workDir, with SDL's dummy audio and no

@@ -1,9 +1,13 @@
 // PNG decoding: row order, channel counts, libpng's conversions of every colour type and depth, and
-// every bad input stopping the process with one line that names the file.
+// every bad input (damaged, hostile or not a file at all) stopping the process with one line naming it.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -71,6 +75,18 @@ std::string hugeHeaderPng(uint32_t width, uint32_t height)
     ihdr += std::string("\x08\x06\x00\x00\x00", 5);  // 8-bit RGBA
     return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) + chunk("IDAT", std::string("\x78\x9c\x03\x00\x00\x00\x00\x01", 8)) +
            chunk("IEND", "");
+}
+
+// 72 bytes: a 16x16 grey header, then a chunk whose length field claims 2 GiB that never follow.
+std::string claimedChunkPng(const char* type)
+{
+    std::string ihdr;
+    for (uint32_t v : {16u, 16u})
+        for (int shift = 24; shift >= 0; shift -= 8) ihdr += char((v >> shift) & 0xFF);
+    ihdr += std::string("\x08\x00\x00\x00\x00", 5);
+    std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) + "\x7F\xFF\xFF\xFF" + type;
+    png.resize(72, '\0');
+    return png;
 }
 }  // namespace
 
@@ -172,6 +188,9 @@ TEST_F(ImageTest, BadFilesGiveOneLineNamingTheFile)
     for (size_t i = 60; i < damaged.size() - 20; ++i) damaged[i] = char(damaged[i] ^ 0x5A);
     writeFile(dir.file("damaged.png"), damaged);
     writeFile(dir.file("huge.png"), hugeHeaderPng(60000, 60000));
+    std::filesystem::create_directory(dir.file("folder.png"));
+    std::filesystem::create_symlink("/dev/zero", dir.file("zero.png"));
+    std::filesystem::create_symlink("loop.png", dir.file("loop.png"));
 
     struct Case {
         const char* name;
@@ -184,6 +203,9 @@ TEST_F(ImageTest, BadFilesGiveOneLineNamingTheFile)
         {"truncated.png", "damaged"},
         {"damaged.png",   "damaged"},
         {"huge.png",      "too large"},
+        {"folder.png",    "not a regular file"},
+        {"zero.png",      "not a regular file"},
+        {"loop.png",      "can't open texture "},
     };
     for (const Case& c : cases) {
         const std::string error = decodeError(c.name);
@@ -227,4 +249,33 @@ TEST_F(ImageTest, LoadPngStopsTheProcessWithTheLine)
     EXPECT_NE(cut.exitCode, 0);
     EXPECT_EQ(cut.signal, 0);
     EXPECT_EQ(std::count(cut.out.begin(), cut.out.end(), '\n'), 1) << cut.out;
+
+    // Opening a FIFO for reading waits for a writer; none ever comes.
+    ASSERT_EQ(mkfifo(dir.file("fifo.png").c_str(), 0600), 0);
+    const ProcessResult fifo = runInChild([&] { loadPng(dir.file("fifo.png").c_str()); }, 20);
+    EXPECT_FALSE(fifo.timedOut);
+    EXPECT_NE(fifo.exitCode, 0);
+    EXPECT_EQ(fifo.out, "can't load texture " + dir.file("fifo.png") + ": not a regular file\n");
+}
+
+TEST_F(ImageTest, ChunkLengthClaimsAreNotAllocated)
+{
+    const ProcessResult r = runInChild([&] {
+        for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT", "sCAL", "pCAL"}) {
+            const std::string path = dir.file(std::string(type) + ".png");
+            writeFile(path, claimedChunkPng(type));
+            Image image;
+            std::string error;
+            if (!decodePng(path.c_str(), image, error)) std::printf("%s\n", error.c_str());
+        }
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        std::printf("peak %ld KiB\n", usage.ru_maxrss);
+    });
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 7) << r.out;
+    for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT", "sCAL", "pCAL"})
+        EXPECT_NE(r.out.find(dir.file(std::string(type) + ".png") + ": damaged"), std::string::npos) << r.out;
+    long peakKiB = 0;
+    ASSERT_EQ(std::sscanf(r.out.substr(r.out.rfind("peak")).c_str(), "peak %ld", &peakKiB), 1) << r.out;
+    EXPECT_LT(peakKiB, 100 * 1024) << "a chunk's claimed length was allocated";
 }

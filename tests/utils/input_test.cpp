@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <SDL.h>
 
+#include "main/show.h"
 #include "support/gl_context.h"
 #include "utils/video.h"
 
@@ -68,11 +69,25 @@ TEST_F(InputTest, KeysAreLevelsSeenAtFrameEnds)
     endFrame();
     EXPECT_FALSE(keyDown(SDLK_ESCAPE));
 
-    // A tap shorter than a frame is never seen.
+    // A tap shorter than a frame leaves no level, only the press, and that for one frame.
     key(SDL_KEYDOWN, SDLK_a);
     key(SDL_KEYUP, SDLK_a);
     endFrame();
     EXPECT_FALSE(keyDown(SDLK_a));
+    EXPECT_TRUE(keyPressed(SDLK_a));
+    endFrame();
+    EXPECT_FALSE(keyPressed(SDLK_a));
+}
+
+TEST_F(InputTest, EscapeTapWithinOneFrameEndsTheShow)
+{
+    LiveHost host;
+    key(SDL_KEYDOWN, SDLK_ESCAPE);
+    key(SDL_KEYUP, SDLK_ESCAPE);
+    host.endFrame();
+    EXPECT_TRUE(host.escapePressed());
+    host.endFrame();
+    EXPECT_FALSE(host.escapePressed());
 }
 
 TEST_F(InputTest, LastMotionOfAFrameWinsAndOnlyTheLeftButtonCounts)
