@@ -273,6 +273,33 @@ void bassNote(Bus& b, double t, double duration, int midi, float velocity)
     }
 }
 
+void reeseNote(Bus& b, double t, double duration, int midi, float velocity, float open, float wobble)
+{
+    const Pan placement(0);
+    const size_t start = sampleAt(t), len = size_t((duration + 0.05) * SampleRate);
+    const double hz = noteHz(midi);
+    double p1 = 0, p2 = 0.37, sub = 0;
+    SvfLowpass f;
+    for (size_t i = 0; i < len; ++i) {
+        const double tau = double(i) / SampleRate;
+        // About 0.3 % apart: the two pulses beat a few times a second, the growl of a reese.
+        const double i1 = hz * 1.0031 / SampleRate, i2 = hz * 0.9972 / SampleRate;
+        p1 += i1;
+        if (p1 >= 1) p1 -= 1;
+        p2 += i2;
+        if (p2 >= 1) p2 -= 1;
+        sub += hz / SampleRate;
+        const double swing = wobble > 0 ? 0.5 - 0.5 * std::cos(TwoPi * wobble * tau) : 1.0;
+        const double cutoff = 90 + (250 + 2400 * double(open)) * (0.35 + 0.65 * swing) * (0.6 + 0.4 * std::exp(-tau / 0.12));
+        const double pulses = f.run(float(square(p1, i1) + square(p2, i2)), cutoff, 0.45);
+        // A soft attack: a fast one splashes across the low bins, and the sparks would follow the bass.
+        const double attack = std::min(1.0, tau / 0.02);
+        const double release = tau < duration ? 1.0 : std::max(0.0, 1 - (tau - duration) / 0.05);
+        const double v = std::tanh(1.5 * (0.45 * pulses + 0.8 * std::sin(TwoPi * sub))) / std::tanh(1.5);
+        add(b, start + i, float(v * attack * release * velocity), placement);
+    }
+}
+
 void padChord(Bus& b, double t, double duration, const std::vector<int>& midis, float velocity, float brightness)
 {
     const double attack = 0.35, releaseTime = 0.9;
@@ -352,7 +379,7 @@ void stab(Bus& b, double t, const std::vector<int>& midis, float velocity)
     }
 }
 
-void leadNote(Bus& b, double t, double duration, int midi, float velocity)
+void leadNote(Bus& b, double t, double duration, int midi, float velocity, double attackTime)
 {
     const Pan placement(0);
     const size_t start = sampleAt(t), len = size_t((duration + 0.08) * SampleRate);
@@ -367,7 +394,7 @@ void leadNote(Bus& b, double t, double duration, int midi, float velocity)
         if (phase >= 1) phase -= 1;
         phase2 += inc2;
         if (phase2 >= 1) phase2 -= 1;
-        const double attack = std::min(1.0, tau / 0.006);
+        const double attack = std::min(1.0, tau / attackTime);
         const double release = tau < duration ? 1.0 : std::max(0.0, 1 - (tau - duration) / 0.08);
         const double cutoff = 1800 + 2200 * std::exp(-tau / 0.15);
         const double raw = 0.6 * square(phase, inc) + 0.5 * saw(phase2, inc2);
@@ -389,6 +416,22 @@ void bell(Bus& b, double t, int midi, float velocity, float pan)
         const double env = std::exp(-tau / 0.9) * std::min(1.0, tau / 0.001) * tailGain(i, len);
         const double v = std::sin(TwoPi * pc + index * std::sin(TwoPi * pm));
         add(b, start + i, float(v * env * velocity * 0.4), placement);
+    }
+}
+
+void ping(Bus& b, double t, int midi, float velocity, float pan)
+{
+    const Pan placement(pan);
+    const size_t start = sampleAt(t), len = size_t(0.16 * SampleRate);
+    const double hz = noteHz(midi);
+    double phase = 0;
+    for (size_t i = 0; i < len; ++i) {
+        const double tau = double(i) / SampleRate;
+        phase += hz / SampleRate;
+        // A short decay, so a ping lets its band fall back before the next one: each answers once.
+        const double env = std::exp(-tau / 0.03) * std::min(1.0, tau / 0.0015) * tailGain(i, len);
+        const double v = std::sin(TwoPi * phase) + 0.3 * std::sin(2 * TwoPi * phase) * std::exp(-tau / 0.01);
+        add(b, start + i, float(v * env * velocity * 0.5), placement);
     }
 }
 
@@ -566,5 +609,18 @@ void fade(Bus& b, double t0, double t1, bool fadeIn)
         else g = fadeIn ? double(i - s0) / double(s1 - s0) : double(s1 - i) / double(s1 - s0);
         b.l[i] *= float(g);
         b.r[i] *= float(g);
+    }
+}
+
+void lowpassSweep(Bus& b, double t0, double t1, double hz0, double hz1)
+{
+    const size_t s0 = sampleAt(t0), s1 = std::min(sampleAt(t1), b.frames());
+    if (s1 <= s0) return;
+    SvfLowpass fl, fr;
+    for (size_t i = s0; i < s1; ++i) {
+        const double x = double(i - s0) / double(s1 - s0);
+        const double hz = hz0 * std::pow(hz1 / hz0, x);
+        b.l[i] = fl.run(b.l[i], hz, 0.1);
+        b.r[i] = fr.run(b.r[i], hz, 0.1);
     }
 }

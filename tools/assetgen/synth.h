@@ -31,12 +31,18 @@ void impact(Bus& b, double t, float velocity);                 // low boom under
 
 // --- Pitched voices (durations in seconds)
 void bassNote(Bus& b, double t, double duration, int midi, float velocity);
+// A pair of detuned pulse waves and a sub under a resonant low-pass whose cutoff falls from `open`
+// (0 dark .. 1 bright) and, with wobble > 0, swings that many times per second. Its waveform is
+// odd-symmetric, so on F2 its partials fall on analysis bins 1, 3, 5, 7 ... and never on the watched ones.
+void reeseNote(Bus& b, double t, double duration, int midi, float velocity, float open, float wobble);
 void padChord(Bus& b, double t, double duration, const std::vector<int>& midis, float velocity,
               float brightness);                               // brightness 0..1 opens the filter
 void pluck(Bus& b, double t, int midi, float velocity, float pan);
 void stab(Bus& b, double t, const std::vector<int>& midis, float velocity);
-void leadNote(Bus& b, double t, double duration, int midi, float velocity);
+// attack: seconds to full level; a slow one keeps the note's onset out of the low bins.
+void leadNote(Bus& b, double t, double duration, int midi, float velocity, double attack = 0.006);
 void bell(Bus& b, double t, int midi, float velocity, float pan);
+void ping(Bus& b, double t, int midi, float velocity, float pan);   // a glassy blip, gone in about 0.1 s
 void drone(Bus& b, double t0, double t1, int midi, float velocity, double fadeIn, double fadeOut);
 void riser(Bus& b, double t0, double t1, float velocity);     // filtered noise sweeping up
 void zap(Bus& b, double t, float velocity, float pan);         // a fast falling electric chirp
@@ -49,3 +55,5 @@ void duck(Bus& b, const std::vector<double>& hits, float depth, double recovery)
 // Lookahead peak limiter: no sample of the result exceeds `ceiling`.
 void limit(Bus& b, float ceiling, double releaseSeconds);
 void fade(Bus& b, double t0, double t1, bool fadeIn);          // linear gain ramp; silence after a fade-out
+// A low-pass over [t0, t1) whose cutoff moves exponentially from hz0 to hz1: a section's filter sweep.
+void lowpassSweep(Bus& b, double t0, double t1, double hz0, double hz1);

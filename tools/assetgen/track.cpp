@@ -1,11 +1,13 @@
 // The score: sections, chords, drum and bass patterns, melodies and the cue accents, rendered with the
-// instruments of synth.h and mixed. Calm sections keep their notes away from the analysis bins the show
-// watches (bands 2, 4 and 6 around 172, 345 and 517 Hz), so its spectrum effects rest there; the full
-// sections put the snare body, stabs and lead right on them.
+// instruments of synth.h and mixed. Each kind of spectrum effect has its own musical event on the band
+// it watches: the snare body on band 2 (F3, circle grids), a short F4 ping on band 4 (sparks) and the
+// lead and stabs on band 6 (C5, strokes). Sustained parts keep off those bands, so an effect answers a
+// hit instead of a band that stays up, and the sections decide how often each event comes.
 #include "track.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "timeline/cue_times.h"
 
@@ -17,19 +19,34 @@ constexpr double AnchorBar = 79;
 constexpr double BarOrigin = double(CueTimes[AnchorCue]) - AnchorBar * BarSeconds;
 constexpr double Step = BarSeconds / 16;   // a sixteenth note
 
+using K = SectionKind;
+using B = Beat;
+using L = BassLine;
+// Sections turn where the cue list changes pace: the first drop on the first cue, a half-time lull
+// through the cues' first gap, dense passages under the dense runs, a steppers beat under the run of
+// one-bar cues, the breakdown in the last gap and the finale on its closing cues. Long sections swell
+// inside: the arp section starts without its kick and filter, the peak drops its kick for two bars.
 constexpr Section Sections[] = {
-    {"intro",      0,      14,     SectionKind::Intro},
-    {"build",      14,     18,     SectionKind::Build},
-    {"groove",     18,     34,     SectionKind::Groove},
-    {"lead",       34,     50,     SectionKind::Lead},
-    {"arp",        50,     74,     SectionKind::Arp},
-    {"fill",       74,     76,     SectionKind::Fill},
-    {"peak",       76,     114,    SectionKind::Peak},
-    {"breakdown",  114,    122,    SectionKind::Breakdown},
-    {"finale",     122,    134,    SectionKind::Finale},
-    {"outro",      134,    142,    SectionKind::Outro},
+    //  name          from     to       kind          beat         bass        lead   arp    sparks open           level dB
+    {"intro",        0,       8,       K::Intro,     B::None,     L::None,    "",    false, 1,     0.15f, 0.3f,  0,     0},
+    {"rise",         8,       14,      K::Intro,     B::Hats,     L::Pulse,   "",    false, 1,     0.3f,  0.5f,  0,     0},
+    {"build",        14,      17.56,   K::Build,     B::Roll,     L::Pulse,   "",    false, 1,     0.5f,  0.9f,  -1,    1},
+    {"drop",         17.56,   29,      K::HalfTime,  B::HalfTime, L::Reese,   "C",   false, 0,     1.0f,  0.7f,  0,     -1},
+    {"groove",       29,      40,      K::Groove,    B::TwoStep,  L::Reese,   "",    false, 2,     0.5f,  0.7f,  -3,    -2},
+    {"lead",         40,      44,      K::Lead,      B::TwoStep,  L::Reese,   "T",   false, 2,     0.8f,  1.0f,  0,     1},
+    {"break",        44,      47,      K::Break,     B::Hats,     L::None,    "",    true,  1,     0.25f, 0.6f,  -4,    -3},
+    {"arp rise",     47,      52,      K::Arp,       B::HalfTime, L::Reese,   "",    true,  1,     0.2f,  0.6f,  -5,    -3},
+    {"arp",          52,      73,      K::Arp,       B::Rolling,  L::Reese,   "-TA", true,  2,     0.6f,  1.0f,  -1,    0.5f},
+    {"bridge",       73,      76,      K::Bridge,    B::None,     L::None,    "",    false, 0,     0.3f,  0.6f,  0,     0},
+    {"steppers",     76,      87,      K::Steppers,  B::Steppers, L::Wobble,  "",    false, 1,     0.6f,  0.7f,  -6,    -5},
+    {"peak",         87,      95,      K::Peak,      B::Rolling,  L::Reese,   "A",   true,  2,     0.5f,  0.8f,  -2.5f, -2},
+    {"peak",         95,      116.45,  K::Peak,      B::Rolling,  L::Reese,   "TA",  true,  2,     1.0f,  1.0f,  1,     1.5f},
+    {"breakdown",    116.45,  120.58,  K::Breakdown, B::None,     L::None,    "",    false, 0,     0.2f,  0.2f,  0,     0},
+    {"lift",         120.58,  123.41,  K::Build,     B::Roll,     L::Pulse,   "",    false, 1,     0.3f,  0.9f,  -3,    0},
+    {"finale",       123.41,  134,     K::Finale,    B::Rolling,  L::Reese,   "A",   true,  2,     1.0f,  1.0f,  1.5f,  1.5f},
+    {"outro",        134,     142,     K::Outro,     B::None,     L::None,    "",    false, 0,     0.3f,  0.1f,  0,     -4},
 };
-constexpr int SectionCount = 10;
+constexpr int SectionCount = 17;
 static_assert(sizeof(Sections) / sizeof(Sections[0]) == SectionCount, "every section is listed");
 
 // Chords as pitch classes (0 = C) with the bass note that carries them.
@@ -97,6 +114,28 @@ constexpr MelodyNote Theme[] = {
 };
 constexpr int ThemeCount = 31;
 static_assert(sizeof(Theme) / sizeof(Theme[0]) == ThemeCount, "every theme note is listed");
+
+// The call over Main in the half-time drop: a few high notes, the C5 among them (analysis bin 6)
+// short, so each brings one stroke; the long notes above it keep out of the watched bins.
+constexpr MelodyNote Call[] = {
+    {0,  0,   5,   72},
+    {0,  8,   4,   75},
+    {0,  12,  4,   77},
+    {1,  0,   12,  80},
+    {2,  0,   5,   72},
+    {2,  8,   8,   79},
+    {3,  0,   16,  77},
+    {4,  0,   5,   72},
+    {4,  8,   4,   75},
+    {4,  12,  4,   80},
+    {5,  0,   8,   82},
+    {5,  8,   8,   80},
+    {6,  0,   5,   72},
+    {6,  8,   8,   75},
+    {7,  0,   16,  77},
+};
+constexpr int CallCount = 15;
+static_assert(sizeof(Call) / sizeof(Call[0]) == CallCount, "every call note is listed");
 
 // The answer over Cadence: climbs where the theme falls, and lands on the leading tone of C major.
 constexpr MelodyNote Answer[] = {
@@ -174,8 +213,79 @@ constexpr DrumStep Rolling[16] = {
     {0,     0.3f,  0.45f},
     {0,     0.15f, 0.35f},
 };
-static_assert(sizeof(TwoStep) / sizeof(TwoStep[0]) == 16 && sizeof(Rolling) / sizeof(Rolling[0]) == 16,
+// Half time: one kick and one snare a bar, so one spark and one circle grid a bar.
+constexpr DrumStep HalfTime[16] = {
+    {1.0f,  0,     0.5f},
+    {0,     0,     0},
+    {0,     0,     0.3f},
+    {0,     0,     0},
+    {0,     0,     0.5f},
+    {0,     0,     0},
+    {0,     0,     0.3f},
+    {0,     0,     0.15f},
+    {0,     1.0f,  0.5f},
+    {0,     0,     0},
+    {0,     0,     0.3f},
+    {0,     0,     0},
+    {0,     0,     0.5f},
+    {0,     0,     0},
+    {0,     0.2f,  0.3f},
+    {0,     0,     0.15f},
+};
+// A broken, stepping beat under the run of one-bar cues: kicks pushed off the beat.
+constexpr DrumStep Steppers[16] = {
+    {1.0f,  0,     0.5f},
+    {0,     0,     0.2f},
+    {0,     0,     0.45f},
+    {0.7f,  0,     0.2f},
+    {0,     1.0f,  0.5f},
+    {0,     0,     0.2f},
+    {0.8f,  0,     0.45f},
+    {0,     0,     0.2f},
+    {0,     0,     0.5f},
+    {0,     0.25f, 0.2f},
+    {0.9f,  0,     0.45f},
+    {0,     0,     0.2f},
+    {0,     1.0f,  0.5f},
+    {0,     0,     0.2f},
+    {0,     0,     0.45f},
+    {0,     0.3f,  0.3f},
+};
+static_assert(sizeof(TwoStep) / sizeof(TwoStep[0]) == 16 && sizeof(Rolling) / sizeof(Rolling[0]) == 16 &&
+                  sizeof(HalfTime) / sizeof(HalfTime[0]) == 16 && sizeof(Steppers) / sizeof(Steppers[0]) == 16,
               "a pattern is one bar of sixteenths");
+
+// The spark motif: F4 pings (analysis bin 4) over two bars of sixteenths, each far enough from the
+// next (three sixteenths, 0.24 s) that every ping gets its own spark rather than one held by the
+// rate limit; the high notes around them keep clear of the watched bins.
+struct Ping {
+    int step, midi;
+    float velocity;
+};
+constexpr Ping SparseMotif[] = {
+    {0,   65,  1.0f},
+    {6,   84,  0.5f},
+    {10,  80,  0.45f},
+    {16,  65,  0.9f},
+    {22,  87,  0.5f},
+    {27,  84,  0.4f},
+};
+constexpr Ping RiffMotif[] = {
+    {0,   65,  1.0f},
+    {3,   65,  0.7f},
+    {6,   65,  0.85f},
+    {8,   84,  0.5f},
+    {11,  65,  0.8f},
+    {14,  65,  0.7f},
+    {16,  65,  1.0f},
+    {19,  65,  0.7f},
+    {22,  80,  0.5f},
+    {24,  65,  0.85f},
+    {27,  65,  0.75f},
+    {30,  84,  0.5f},
+};
+static_assert(sizeof(SparseMotif) / sizeof(SparseMotif[0]) == 6 && sizeof(RiffMotif) / sizeof(RiffMotif[0]) == 12,
+              "every ping is listed");
 
 // Bass rhythm over two bars: start sixteenth (0..31), length in sixteenths, octave offset.
 struct BassHit {
@@ -194,6 +304,17 @@ constexpr BassHit BassGroove[] = {
 constexpr int BassGrooveCount = 8;
 static_assert(sizeof(BassGroove) / sizeof(BassGroove[0]) == BassGrooveCount, "every bass hit is listed");
 
+// The reese's rhythm over two bars: long notes that leave the kick room on the off-beats.
+constexpr BassHit ReeseGroove[] = {
+    {0,   9,  0},
+    {10,  5,  0},
+    {16,  7,  0},
+    {24,  3,  0},
+    {27,  4,  0},
+};
+constexpr int ReeseGrooveCount = 5;
+static_assert(sizeof(ReeseGroove) / sizeof(ReeseGroove[0]) == ReeseGrooveCount, "every reese hit is listed");
+
 struct Buses {
     Bus drums, bass, pad, keys, lead, fx, reverbSend, delaySend;
     explicit Buses(size_t frames)
@@ -203,6 +324,7 @@ struct Buses {
     }
 };
 
+// bar may fall between bar lines: some sections start on a cue.
 const Section& sectionAt(double bar)
 {
     for (const Section& s : Sections)
@@ -210,14 +332,32 @@ const Section& sectionAt(double bar)
     return Sections[SectionCount - 1];
 }
 
-// phrase: which eight-bar phrase of its section the bar is in.
-const Progression& progressionOf(SectionKind kind, int phrase)
+double sectionEndTime(const Section& s) { return barTime(s.endBar); }
+
+int phraseOf(const Section& s, int bar) { return (bar - int(std::floor(s.startBar))) / 8; }
+
+char leadOf(const Section& s, int phrase)
 {
-    switch (kind) {
-    case SectionKind::Arp: return Lifted;
-    case SectionKind::Peak: return phrase % 2 == 0 ? Cadence : Main;
+    const int count = int(std::strlen(s.lead));
+    return phrase < count ? s.lead[phrase] : '-';
+}
+
+// The lead decides the harmony under it: the theme is written over Main, the answer over Cadence.
+const Progression& progressionAt(const Section& s, int bar)
+{
+    switch (leadOf(s, phraseOf(s, bar))) {
+    case 'T':
+    case 'C': return Main;
+    case 'A': return Cadence;
+    default: break;
+    }
+    switch (s.kind) {
+    case SectionKind::Arp:
+    case SectionKind::Steppers: return Lifted;
     case SectionKind::Intro:
     case SectionKind::Build:
+    case SectionKind::Break:
+    case SectionKind::Bridge:
     case SectionKind::Breakdown: return Floating;
     default: return Main;
     }
@@ -227,11 +367,10 @@ const Chord& chordAt(double bar)
 {
     const Section& s = sectionAt(bar);
     if (s.kind == SectionKind::Outro) return F;
-    const int inSection = int(std::floor(bar - s.startBar));
-    return progressionOf(s.kind, inSection / 8).chords[(inSection / 2) % 4];
+    const int whole = int(std::floor(bar));
+    const int inSection = whole - int(std::floor(s.startBar));
+    return progressionAt(s, whole).chords[(inSection / 2) % 4];
 }
-
-bool calm(SectionKind k) { return k == SectionKind::Intro || k == SectionKind::Breakdown || k == SectionKind::Outro; }
 
 // Every note of the chord's pitch classes between lo and hi (MIDI, inclusive).
 std::vector<int> voice(const Chord& c, int lo, int hi)
@@ -243,84 +382,132 @@ std::vector<int> voice(const Chord& c, int lo, int hi)
     return notes;
 }
 
-// Distance in analysis bins from a note to the nearest of the watched bins 2, 4 and 6.
-double distanceToWatchedBin(int midi)
-{
-    const double bin = noteHz(midi) / BinHz;
-    return std::min({std::fabs(bin - 2), std::fabs(bin - 4), std::fabs(bin - 6)});
-}
-
-// Sustained chords leave out the notes that sit on or next to a watched bin: held notes would keep a
-// rule firing for seconds, and the rules are meant to follow hits.
-std::vector<int> clearOfWatchedBins(std::vector<int> notes)
-{
-    notes.erase(std::remove_if(notes.begin(), notes.end(), [](int m) { return distanceToWatchedBin(m) < 0.7; }),
-                notes.end());
-    return notes;
-}
-
 // Calm voicings stay above E5 (about 660 Hz), clear of the three watched bins and their skirts.
 constexpr int CalmLow = 77, CalmHigh = 89;
-// Full-section pads sit around middle C; stabs put their top on C5, analysis bin 6.
-constexpr int PadLow = 60, PadHigh = 75;
+// Stabs put their top on C5, analysis bin 6.
 constexpr int StabLow = 65, StabHigh = 72;
 
 double stepTime(int bar, int step) { return barTime(bar) + step * Step; }
 
-void drumBar(Buses& b, int bar, const DrumStep (&pattern)[16], std::vector<double>& kicks, int lastStep = 16)
+// Cutoff of a section's filter at `open` (0..1): from 300 Hz to about 19 kHz.
+double cutoffHz(float open) { return 300.0 * std::pow(64.0, double(open)); }
+
+float openAt(const Section& s, double bar)
 {
-    for (int s = 0; s < lastStep; ++s) {
-        const double t = stepTime(bar, s);
-        const DrumStep& d = pattern[s];
-        if (d.kick > 0) {
-            kick(b.drums, t, d.kick);
+    const double x = std::clamp((bar - s.startBar) / (s.endBar - s.startBar), 0.0, 1.0);
+    return s.openFrom + (s.openTo - s.openFrom) * float(x);
+}
+
+// One sixteenth of the section's beat. bar and step give the grid position; phraseBar counts bars
+// from the section's start, so fills land at the end of its eight-bar phrases.
+void drumStep(Buses& b, const Section& s, int bar, int step, int phraseBar, std::vector<double>& kicks)
+{
+    const double t = stepTime(bar, step);
+    const DrumStep* pattern = nullptr;
+    switch (s.beat) {
+    case Beat::None: return;
+    case Beat::Hats:
+        if (step % 2 == 0) hat(b.drums, t, step % 4 == 2 ? 0.4f : 0.22f, false, 0.25f);
+        if (step == 14 && bar % 2 == 1) hat(b.drums, t, 0.3f, true, -0.3f);
+        return;
+    case Beat::Roll: {
+        // Quarters, then eighths, then sixteenths as the section runs out, rising in strength.
+        const double x = (bar + step / 16.0 - s.startBar) / (s.endBar - s.startBar);
+        const int every = x < 0.4 ? 4 : x < 0.75 ? 2 : 1;
+        if (step % every == 0) snare(b.drums, t, 0.3f + 0.55f * float(x));
+        if (x >= 0.5 && step % 4 == 0) {
+            kick(b.drums, t, 0.8f);
             kicks.push_back(t);
         }
-        if (d.snare > 0) {
-            snare(b.drums, t, d.snare * 0.9f);
-            if (d.snare > 0.5f) snare(b.reverbSend, t, 0.25f);
-        }
-        if (d.hat > 0) hat(b.drums, t, d.hat * 0.55f, s == 14 && bar % 2 == 1, 0.25f);
+        if (step % 2 == 0) hat(b.drums, t, 0.15f + 0.15f * float(x), false, 0.3f);
+        return;
     }
+    case Beat::HalfTime: pattern = HalfTime; break;
+    case Beat::TwoStep: pattern = TwoStep; break;
+    case Beat::Rolling: pattern = Rolling; break;
+    case Beat::Steppers: pattern = Steppers; break;
+    }
+    const DrumStep& d = pattern[step];
+    // The last bar of a phrase turns into the next with a sixteenth snare run.
+    const bool fill = phraseBar % 8 == 7 && step >= 12 && s.beat != Beat::HalfTime;
+    if (d.kick > 0) {
+        kick(b.drums, t, d.kick);
+        kicks.push_back(t);
+    }
+    if (fill) {
+        snare(b.drums, t, 0.45f + 0.12f * float(step - 12));
+    } else if (d.snare > 0) {
+        snare(b.drums, t, d.snare * 0.9f);
+        if (d.snare > 0.5f) snare(b.reverbSend, t, 0.25f);
+    }
+    if (d.hat > 0) hat(b.drums, t, d.hat * 0.55f, step == 14 && bar % 2 == 1, 0.25f);
+    if (s.kind == SectionKind::Peak || s.kind == SectionKind::Finale)
+        if (bar % 4 == 0 && step % 4 == 0) hat(b.drums, t, 0.3f, true, -0.3f);
 }
 
-// A sixteenth-note snare run up to the bar line, rising in strength: the turn into the next phrase.
-void snareFill(Buses& b, int bar, int fromStep)
+// The bass notes that start on this sixteenth. Every line stays on F2 (analysis bin 1), whose partials
+// miss the watched bins; the harmony moves above it.
+void bassStep(Buses& b, const Section& s, int bar, int step, double bar01)
 {
-    for (int s = fromStep; s < 16; ++s) snare(b.drums, stepTime(bar, s), 0.45f + 0.5f * float(s - fromStep) / float(16 - fromStep));
-}
-
-// pedal: stay on F2, analysis bin 1, whatever the chord; otherwise follow the chord's bass note.
-void bassBars(Buses& b, int bar, const Chord& chord, float velocity, bool pedal)
-{
-    // The groove pattern spans two bars; odd bars play its second half.
+    const double t = stepTime(bar, step);
+    const double end = sectionEndTime(s);
     const int half = (bar % 2) * 16;
-    for (const BassHit& h : BassGroove) {
-        if (h.step < half || h.step >= half + 16) continue;
-        const double t = stepTime(bar, h.step - half);
-        bassNote(b.bass, t, h.length * Step * 0.92, (pedal ? 41 : chord.bass) + 12 * h.octave, velocity);
+    auto lengthUpTo = [&](int sixteenths) { return std::min(sixteenths * Step * 0.92, end - t); };
+    switch (s.bass) {
+    case BassLine::None: return;
+    case BassLine::Pulse:
+        if (step == 0) bassNote(b.bass, t, lengthUpTo(6), 41, 0.35f + 0.15f * float(bar01));
+        return;
+    case BassLine::Sub:
+        for (const BassHit& h : BassGroove)
+            if (h.step == half + step) bassNote(b.bass, t, lengthUpTo(h.length), 41, 0.5f);
+        return;
+    case BassLine::Reese:
+        for (const BassHit& h : ReeseGroove)
+            if (h.step == half + step) reeseNote(b.bass, t, lengthUpTo(h.length), 41, 0.42f, openAt(s, bar + step / 16.0), 0);
+        return;
+    case BassLine::Wobble:
+        // One long note a bar whose filter swings in quarter notes.
+        if (step == 0) reeseNote(b.bass, t, lengthUpTo(15), 41, 0.42f, openAt(s, bar), float(187.0 / 60.0));
+        return;
     }
 }
 
-void melody(Buses& b, int phraseStartBar, const MelodyNote* notes, int count, int transpose, float velocity)
+void melody(Buses& b, int phraseStartBar, const MelodyNote* notes, int count, double until, float velocity,
+            double attack = 0.006)
 {
     for (int i = 0; i < count; ++i) {
         const MelodyNote& n = notes[i];
         const double t = stepTime(phraseStartBar + n.bar, n.step);
-        leadNote(b.lead, t, n.length * Step * 0.9, n.midi + transpose, velocity);
-        leadNote(b.delaySend, t, n.length * Step * 0.9, n.midi + transpose, velocity * 0.5f);
+        if (t >= until) break;
+        const double length = std::min(n.length * Step * 0.9, until - t);
+        leadNote(b.lead, t, length, n.midi, velocity, attack);
+        leadNote(b.delaySend, t, length, n.midi, velocity * 0.5f, attack);
     }
 }
 
-void arpeggio(Buses& b, int bar, const Chord& chord, float velocity)
+void arpeggio(Buses& b, int bar, int step, const Chord& chord, float velocity)
 {
     const std::vector<int> notes = voice(chord, 72, 86);
     constexpr int Order[16] = {0, 1, 2, 1, 3, 2, 1, 2, 0, 2, 3, 4, 3, 2, 1, 2};
-    for (int s = 0; s < 16; ++s) {
-        const int n = notes[size_t(Order[s]) % notes.size()];
-        const float accent = s % 4 == 0 ? 1.0f : 0.65f;
-        pluck(b.keys, stepTime(bar, s), n, velocity * accent, s % 2 ? 0.35f : -0.35f);
-        pluck(b.reverbSend, stepTime(bar, s), n, velocity * accent * 0.4f, 0);
+    const int n = notes[size_t(Order[step]) % notes.size()];
+    const float accent = step % 4 == 0 ? 1.0f : 0.65f;
+    pluck(b.keys, stepTime(bar, step), n, velocity * accent, step % 2 ? 0.35f : -0.35f);
+    pluck(b.reverbSend, stepTime(bar, step), n, velocity * accent * 0.4f, 0);
+}
+
+void sparkStep(Buses& b, const Section& s, int bar, int step)
+{
+    const Ping* motif = s.sparks == 2 ? RiffMotif : SparseMotif;
+    const int count = s.sparks == 2 ? 12 : 6;
+    if (s.sparks == 0) return;
+    const int at = (bar % 2) * 16 + step;
+    for (int i = 0; i < count; ++i) {
+        if (motif[i].step != at) continue;
+        const double t = stepTime(bar, step);
+        const float pan = at % 3 == 0 ? -0.3f : 0.3f;
+        ping(b.keys, t, motif[i].midi, motif[i].velocity * 0.5f, pan);
+        ping(b.delaySend, t, motif[i].midi, motif[i].velocity * 0.2f, 0);
     }
 }
 
@@ -336,17 +523,21 @@ void calmBells(Buses& b, int bar, const Chord& chord, float velocity)
     }
 }
 
+bool quiet(SectionKind k)
+{
+    return calmSection(k) || k == SectionKind::Build || k == SectionKind::Break;
+}
+
 void pads(Buses& b, int bar, const Section& s)
 {
     if (bar % 2 != 0 && bar != int(s.startBar)) return;
     const Chord& chord = chordAt(bar);
     const double length = 2 * BarSeconds;
-    if (calm(s.kind) || s.kind == SectionKind::Build) {
-        const float bright = s.kind == SectionKind::Build ? 0.35f + 0.1f * float(bar - 14) : 0.22f;
-        padChord(b.pad, barTime(bar), length, voice(chord, CalmLow, CalmHigh), 0.5f, bright);
-    } else {
-        padChord(b.pad, barTime(bar), length, clearOfWatchedBins(voice(chord, PadLow, PadHigh)), 0.42f, 0.3f);
-    }
+    // Between the watched bins every note leaks into them, so the pads stay above F5; under full
+    // sections a C4, which sits exactly on bin 3, adds body where the chord has a C.
+    std::vector<int> notes = voice(chord, CalmLow, CalmHigh);
+    if (!quiet(s.kind) && !voice(chord, 60, 60).empty()) notes.insert(notes.begin(), 60);
+    padChord(b.pad, barTime(bar), length, notes, quiet(s.kind) ? 0.5f : 0.45f, quiet(s.kind) ? 0.22f : 0.3f);
 }
 
 // previousGap: seconds since the cue before (large for the first).
@@ -356,7 +547,7 @@ void accentCue(Buses& b, double t, int index, double previousGap)
     const Section& s = sectionAt(bar);
     const Chord& chord = chordAt(bar);
     const float pan = index % 2 ? 0.4f : -0.4f;
-    if (calm(s.kind)) {
+    if (calmSection(s.kind)) {
         // Calm sections answer a cue with high bells only.
         const std::vector<int> notes = voice(chord, 84, 93);
         for (size_t i = 0; i < notes.size() && i < 3; ++i) {
@@ -373,12 +564,37 @@ void accentCue(Buses& b, double t, int index, double previousGap)
     stab(b.reverbSend, t, voice(chord, StabLow, StabHigh), 0.5f);
 }
 
+// A section that opens with its beat lands with a crash and a boom, with a reversed cymbal into it.
+void landing(Buses& b, double t, float velocity)
+{
+    crash(b.drums, t, 0.9f * velocity, 0);
+    impact(b.fx, t, 0.7f * velocity);
+    reverseCrash(b.fx, t, 2 * BarSeconds, 0.6f * velocity);
+}
+
 // Sets the loudness: the limiter then only shaves the tallest hits.
 constexpr float MasterGain = 0.45f;
 
 void scaleBus(Bus& b, float gain)
 {
     for (size_t i = 0; i < b.frames(); ++i) b.l[i] *= gain, b.r[i] *= gain;
+}
+
+// The mix's level, section by section, glides 20 ms into each new value so a jump never clicks.
+void rideLevels(Bus& mix)
+{
+    double gain = 1;
+    const double glide = 1 - std::exp(-1.0 / (0.02 * SampleRate));
+    for (size_t i = 0; i < mix.frames(); ++i) {
+        const double t = double(i) / SampleRate;
+        const double bar = (t - BarOrigin) / BarSeconds;
+        const Section& s = sectionAt(bar);
+        const double x = std::clamp((bar - s.startBar) / (s.endBar - s.startBar), 0.0, 1.0);
+        const double db = bar < 0 ? 0.0 : s.levelFrom + (s.levelTo - s.levelFrom) * x;
+        gain += (std::pow(10.0, db / 20) - gain) * glide;
+        mix.l[i] *= float(gain);
+        mix.r[i] *= float(gain);
+    }
 }
 
 }  // namespace
@@ -391,6 +607,12 @@ const std::vector<Section>& trackSections()
     return all;
 }
 
+bool calmSection(SectionKind k)
+{
+    return k == SectionKind::Intro || k == SectionKind::Bridge || k == SectionKind::Breakdown ||
+           k == SectionKind::Outro;
+}
+
 Bus renderTrack()
 {
     const size_t frames = size_t(std::llround(TrackSeconds * SampleRate));
@@ -401,95 +623,62 @@ Bus renderTrack()
 
     // The F2 drone opens the track alone, so the chord above it never leads the spectrum's peak.
     drone(b.bass, 0.0, firstCue, 41, 0.32f, 0.6, 0.05);
-    padChord(b.pad, barTime(0), 2 * BarSeconds, voice(Floating.chords[0], CalmLow, CalmHigh), 0.5f, 0.2f);
 
     for (int bar = 0; bar < 142; ++bar) {
-        const Section& s = sectionAt(bar);
-        const Chord& chord = chordAt(bar);
-        const int inSection = bar - int(s.startBar);
-        if (bar >= 2) pads(b, bar, s);
-        switch (s.kind) {
-        case SectionKind::Intro:
-            if (bar >= 4) calmBells(b, bar, chord, 0.3f + 0.02f * float(bar - 4));
-            if (bar >= 10)
-                for (int st : {2, 6, 10, 14}) hat(b.drums, stepTime(bar, st), 0.12f, false, 0.3f);
-            break;
-        case SectionKind::Build: {
-            // The run-up to the first cue: quarter, then eighth, then sixteenth snares over a riser.
-            const int every = bar < 16 ? 4 : bar < 17 ? 2 : 1;
-            for (int st = 0; st < 16; st += every) {
-                const double t = stepTime(bar, st);
-                if (t >= firstCue - 0.01) break;
-                snare(b.drums, t, 0.3f + 0.15f * float(inSection) + 0.02f * float(st));
-                if (bar >= 16 && st % 4 == 0) {
-                    kick(b.drums, t, 0.8f);
-                    kicks.push_back(t);
-                }
-            }
-            if (bar < 16) calmBells(b, bar, chord, 0.4f);
-            break;
+        const Section& atStart = sectionAt(bar);
+        if (bar >= 1) pads(b, bar, atStart);
+        if (atStart.kind == SectionKind::Intro && bar >= 4) calmBells(b, bar, chordAt(bar), 0.25f + 0.02f * float(bar - 4));
+        if (atStart.kind == SectionKind::Breakdown || atStart.kind == SectionKind::Bridge) calmBells(b, bar, chordAt(bar), 0.35f);
+        if (atStart.kind == SectionKind::Outro && bar % 2 == 0 && bar < 140)
+            calmBells(b, bar, chordAt(bar), 0.3f - 0.03f * float(bar - int(atStart.startBar)));
+        // Lead phrases start on the section's eight-bar lines.
+        const int inSection = bar - int(std::floor(atStart.startBar));
+        if (inSection % 8 == 0) {
+            const char line = leadOf(atStart, inSection / 8);
+            if (line == 'T') melody(b, bar, Theme, ThemeCount, sectionEndTime(atStart), 0.5f);
+            if (line == 'A') melody(b, bar, Answer, AnswerCount, sectionEndTime(atStart), 0.5f);
+            if (line == 'C') melody(b, bar, Call, CallCount, sectionEndTime(atStart), 0.45f, 0.04);
         }
-        case SectionKind::Groove:
-        case SectionKind::Lead:
-        case SectionKind::Finale: {
-            const int last = (s.kind == SectionKind::Finale && bar == 133) ? 15 : 16;
-            drumBar(b, bar, s.kind == SectionKind::Groove ? TwoStep : Rolling, kicks, last);
-            if (inSection % 8 == 7 && last == 16) snareFill(b, bar, 12);
-            bassBars(b, bar, chord, 0.5f, true);
-            if (bar % 2 == 1) {
-                stab(b.keys, stepTime(bar, 14), voice(chord, StabLow, StabHigh), 0.35f);
-                stab(b.reverbSend, stepTime(bar, 14), voice(chord, StabLow, StabHigh), 0.25f);
-            }
-            if (s.kind != SectionKind::Groove && inSection % 8 == 0 && bar + 8 <= int(s.endBar))
-                melody(b, bar, Theme, ThemeCount, 0, 0.5f);
-            break;
+        if (atStart.kind == SectionKind::Groove && bar % 2 == 1) {
+            const Chord& chord = chordAt(bar);
+            stab(b.keys, stepTime(bar, 14), voice(chord, StabLow, StabHigh), 0.35f);
+            stab(b.reverbSend, stepTime(bar, 14), voice(chord, StabLow, StabHigh), 0.25f);
         }
-        case SectionKind::Arp:
-            drumBar(b, bar, Rolling, kicks);
-            if (inSection % 8 == 7) snareFill(b, bar, 8);
-            bassBars(b, bar, chord, 0.5f, false);
-            arpeggio(b, bar, chord, 0.22f + 0.01f * float(inSection % 8));
-            break;
-        case SectionKind::Fill:
-            if (bar == 74) {
-                drumBar(b, bar, TwoStep, kicks, 8);
-                bassBars(b, bar, chord, 0.45f, true);
-            } else {
-                snareFill(b, bar, 0);
-            }
-            break;
-        case SectionKind::Peak:
-            drumBar(b, bar, Rolling, kicks);
-            if (inSection % 8 == 7) snareFill(b, bar, 12);
-            bassBars(b, bar, chord, 0.52f, false);
-            if (bar % 4 == 0) for (int st : {0, 4, 8, 12}) hat(b.drums, stepTime(bar, st), 0.3f, true, -0.3f);
-            // The answer goes with the cadence phrases, the theme with the main ones.
-            if (inSection % 8 == 0 && bar + 8 <= int(s.endBar))
-                melody(b, bar, inSection % 16 == 0 ? Answer : Theme, inSection % 16 == 0 ? AnswerCount : ThemeCount, 0, 0.5f);
-            if (inSection >= 16) arpeggio(b, bar, chord, 0.15f);
-            break;
-        case SectionKind::Breakdown:
-            calmBells(b, bar, chord, 0.35f);
-            if (bar >= 120) {
-                for (int st = 0; st < 16; st += bar == 120 ? 4 : 2) snare(b.drums, stepTime(bar, st), 0.3f + 0.03f * float(st));
-            }
-            break;
-        case SectionKind::Outro:
-            if (bar % 2 == 0 && bar < 140) calmBells(b, bar, chord, 0.3f - 0.03f * float(inSection));
-            break;
+        for (int step = 0; step < 16; ++step) {
+            const double at = bar + step / 16.0;
+            const Section& s = sectionAt(at);
+            const int phraseBar = bar - int(std::floor(s.startBar));
+            const double bar01 = (at - s.startBar) / (s.endBar - s.startBar);
+            drumStep(b, s, bar, step, phraseBar, kicks);
+            bassStep(b, s, bar, step, bar01);
+            sparkStep(b, s, bar, step);
+            if (s.arp) arpeggio(b, bar, step, chordAt(at), 0.14f + 0.08f * float(openAt(s, at)));
         }
     }
 
-    // Risers and the big moments around them.
+    // The bass and the pads follow each section's filter; the drums and the lead stay open.
+    for (const Section& s : Sections) {
+        const double t0 = barTime(s.startBar), t1 = barTime(s.endBar);
+        lowpassSweep(b.bass, t0, t1, cutoffHz(s.openFrom), cutoffHz(s.openTo));
+        lowpassSweep(b.pad, t0, t1, cutoffHz(s.openFrom), cutoffHz(s.openTo));
+    }
+
+    // Risers into the drops, and what lands at their end.
     riser(b.fx, barTime(14), firstCue, 0.5f);
-    riser(b.fx, barTime(75), barTime(76), 0.35f);
-    riser(b.fx, barTime(120), barTime(122), 0.45f);
     impact(b.fx, firstCue, 0.9f);
-    reverseCrash(b.fx, barTime(18), barTime(18) - firstCue, 0.8f);
-    crash(b.drums, barTime(18), 0.9f, 0);
-    crash(b.drums, barTime(122), 0.9f, 0);
-    impact(b.fx, barTime(122), 0.6f);
-    drone(b.bass, barTime(114), barTime(122), 41, 0.3f, BarSeconds, 0.2);
+    reverseCrash(b.fx, firstCue, firstCue - barTime(15), 0.8f);
+    riser(b.fx, barTime(44), barTime(47), 0.35f);
+    landing(b, barTime(47), 0.8f);
+    riser(b.fx, barTime(74), barTime(76), 0.35f);
+    landing(b, barTime(76), 0.9f);
+    landing(b, barTime(95), 0.6f);
+    riser(b.fx, barTime(120.58), barTime(123.41), 0.5f);
+    // Under the half-time drop a sub holds the spectrum's peak on bin 1 through the reese's gaps, so
+    // the reverb and the hats between the hits never count as strong.
+    drone(b.bass, firstCue, barTime(29), 41, 0.3f, 0.05, 0.1);
+    drone(b.bass, barTime(44), barTime(47), 41, 0.25f, BarSeconds, 0.2);
+    drone(b.bass, barTime(73), barTime(76), 41, 0.25f, 0.3, 0.2);
+    drone(b.bass, barTime(116.45), barTime(123.41), 41, 0.3f, BarSeconds, 0.2);
     drone(b.bass, lastCue, barTime(141), 41, 0.3f, 0.3, 4 * BarSeconds);
     padChord(b.pad, lastCue, 6 * BarSeconds, voice(F, CalmLow, CalmHigh), 0.55f, 0.25f);
 
@@ -507,6 +696,7 @@ Bus renderTrack()
         }
         accentCue(b, t, i, gap);
     }
+    impact(b.fx, CueTimes[94], 0.8f);   // the finale
     impact(b.fx, lastCue, 1.0f);
 
     // Mix: the pad breathes with the kick, reverb and echoes glue the keys and lead.
@@ -523,6 +713,7 @@ Bus renderTrack()
     pingPongDelay(b.delaySend, mix, 3 * Step, 0.4f, 0.35f);
     fade(mix, SilenceFrom - 3.0, SilenceFrom, false);
     scaleBus(mix, MasterGain);
+    rideLevels(mix);
     // MP3 encoding overshoots the PCM by up to about 2 dB on this material: the ceiling leaves room for it.
     limit(mix, 0.6f, 0.12);
     return mix;
