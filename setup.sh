@@ -10,7 +10,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  libsdl1.2-compat-dev libgl-dev libpng-dev libmpg123-dev libfftw3-dev
+  libsdl1.2-compat-dev libgl-dev libpng-dev libmpg123-dev libfftw3-dev libx11-dev
   libgtest-dev googletest libbenchmark-dev
   xvfb xauth
   libfreetype-dev libmp3lame-dev fonts-dejavu-core fonts-dejavu-extra
