@@ -14,6 +14,7 @@
 
 #include "utils/fatal.h"
 #include "utils/random.h"
+#include "utils/x11_fullscreen.h"
 
 namespace {
 constexpr int KeyCount = 512;
@@ -114,11 +115,18 @@ void initVideo(int w, int h, bool fullscreen)
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
 
+    // Asked before any mode is set, SDL reports the desktop's size: the size the compatibility layer
+    // scales a full-screen picture to.
+    const SDL_VideoInfo* desktop = SDL_GetVideoInfo();
+    const int desktopWidth = desktop ? desktop->current_w : w;
+    const int desktopHeight = desktop ? desktop->current_h : h;
+
     const Uint32 flags = fullscreen ? (SDL_OPENGL | SDL_FULLSCREEN) : SDL_OPENGL;
     // Without a display mode there is no GL context, and every later GL call would crash: stop here
     // the same way as when SDL itself can't start.
     if (!SDL_SetVideoMode(w, h, 24, flags)) fatalExit(1, "couldn't initialize SDL: %s\n", SDL_GetError());
     refuseInvisibleDriver();
+    if (fullscreen) coverDesktopWithoutWindowManager(desktopWidth, desktopHeight);
 
     SDL_WM_GrabInput(fullscreen ? SDL_GRAB_ON : SDL_GRAB_OFF);
     SDL_EventState(SDL_JOYAXISMOTION, SDL_IGNORE);

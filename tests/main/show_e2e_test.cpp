@@ -1,11 +1,13 @@
 // The real show, end to end, in a temporary working directory on a private X server: its failure
-// lines and statuses, Escape, stop signals, a dying X server, and the closing screen as it appears.
+// lines and statuses, Escape, stop signals, a dying X server, and the closing screen as it appears,
+// on screens of the show's size and larger, with and without a window manager.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -59,13 +61,45 @@ Pixel at(const Image& shot, int x, int y)
     return {p[0], p[1], p[2]};
 }
 
-// The opacity the closing image was drawn with, or a negative value if the shot does not show it.
-double closingOpacityIn(const Image& shot)
+// A rectangle on the screen, in pixels from the bottom-left, like the shot's rows.
+struct Area {
+    int x, y, width, height;
+};
+constexpr Area ShowsLowerLeftSquare = {0, 0, 512, 512};  // where the closing image belongs on a 1024x768 screen
+
+std::string describe(const Area& a)
 {
-    if (shot.width != 1024 || shot.height != 768 || shot.channels < 3) return -1;
+    return std::to_string(a.width) + "x" + std::to_string(a.height) + " at (" + std::to_string(a.x) + ", " +
+           std::to_string(a.y) + ") from the bottom-left";
+}
+
+// Around every pixel brighter than a filtered edge's faint fringe; empty on a dark shot.
+Area litAreaIn(const Image& shot)
+{
+    int left = shot.width, right = -1, bottom = shot.height, top = -1;
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x) {
+            const Pixel p = at(shot, x, y);
+            if (std::max({p.r, p.g, p.b}) < 24) continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            bottom = std::min(bottom, y);
+            top = std::max(top, y);
+        }
+    if (right < 0) return {0, 0, 0, 0};
+    return {left, bottom, right - left + 1, top - bottom + 1};
+}
+
+// The opacity the closing image was drawn with over that area, or a negative value if the shot does
+// not show it there.
+double closingOpacityIn(const Image& shot, const Area& area)
+{
+    if (shot.channels < 3 || area.width <= 0 || area.height <= 0 || area.x + area.width > shot.width ||
+        area.y + area.height > shot.height)
+        return -1;
     double lowest = 2, highest = -1;
     for (const Quadrant& q : EndQuadrants) {
-        const Pixel p = at(shot, q.x, q.y);
+        const Pixel p = at(shot, area.x + q.x * area.width / 512, area.y + q.y * area.height / 512);
         const double ratios[] = {p.r / double(q.r), p.g / double(q.g), p.b / double(q.b)};
         for (double ratio : ratios) {
             lowest = std::min(lowest, ratio);
@@ -76,11 +110,14 @@ double closingOpacityIn(const Image& shot)
     return (lowest + highest) / 2;
 }
 
-bool blackOutsideTheSquare(const Image& shot)
+// margin: pixels around the area that a scaling filter may touch.
+bool blackOutside(const Image& shot, const Area& area, int margin = 0)
 {
-    for (int y = 0; y < 768; y += 7)
-        for (int x = 0; x < 1024; x += 7) {
-            if (x < 512 && y < 512) continue;
+    for (int y = 0; y < shot.height; y += 7)
+        for (int x = 0; x < shot.width; x += 7) {
+            if (x >= area.x - margin && x < area.x + area.width + margin && y >= area.y - margin &&
+                y < area.y + area.height + margin)
+                continue;
             const Pixel p = at(shot, x, y);
             if (p.r + p.g + p.b > 0) return false;
         }
@@ -178,18 +215,22 @@ TEST_F(ShowEndToEnd, DeadXServerEndsTheShowWithoutACrash)
 TEST_F(ShowEndToEnd, EscapeEndsTheShowQuietly)
 {
     putTrack(60);
-    Process show({ShowBinary}, showOptions());
-    // The key only reaches the window once it is up; keep pressing until the show has gone.
-    const double deadline = monotonicSeconds() + 30;
-    while (show.running() && monotonicSeconds() < deadline) {
-        usleep(700 * 1000);
-        server->sendKey("Escape");
+    // Also where the show resizes its window itself: a larger screen with no window manager.
+    XvfbServer larger({1920, 1080, false});
+    for (XvfbServer* screen : {server.get(), &larger}) {
+        Process show({ShowBinary}, screen->showOptions(dir.path(), 120));
+        // The key only reaches the window once it is up; keep pressing until the show has gone.
+        const double deadline = monotonicSeconds() + 30;
+        while (show.running() && monotonicSeconds() < deadline) {
+            usleep(700 * 1000);
+            screen->sendKey("Escape");
+        }
+        const ProcessResult r = show.wait();
+        EXPECT_FALSE(r.timedOut) << screen->display();
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "");
     }
-    const ProcessResult r = show.wait();
-    EXPECT_FALSE(r.timedOut);
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "");
 }
 
 TEST_F(ShowEndToEnd, ShortTrackCarriesTheShowToItsClosingScreenAndExit)
@@ -205,11 +246,11 @@ TEST_F(ShowEndToEnd, ShortTrackCarriesTheShowToItsClosingScreenAndExit)
     while (show.running()) {
         Image shot;
         if (!server->screenshot(shot)) continue;
-        const double opacity = closingOpacityIn(shot);
+        const double opacity = closingOpacityIn(shot, ShowsLowerLeftSquare);
         if (opacity < 0) continue;
         if (firstClosing < 0) firstClosing = monotonicSeconds() - start;
         opacities.push_back(opacity);
-        framed = framed && blackOutsideTheSquare(shot);
+        framed = framed && blackOutside(shot, ShowsLowerLeftSquare);
     }
     const ProcessResult r = show.wait();
     const double total = monotonicSeconds() - start;
@@ -226,4 +267,56 @@ TEST_F(ShowEndToEnd, ShortTrackCarriesTheShowToItsClosingScreenAndExit)
         EXPECT_LE(o, 1.0);
     }
     EXPECT_TRUE(framed) << "only the lower-left 512x512 square is drawn";
+}
+
+// Found wherever it is drawn, the closing image must sit in the picture's lower-left 512x512 square:
+// the picture letterboxed to the screen at its scale when the SDL 1.2 layer scales (its default), or
+// centred at its size when the layer does not, and black around it.
+TEST_F(ShowEndToEnd, ClosingImageSitsInThePicturesLowerLeftSquareOnEveryScreen)
+{
+    putTrack(3);
+    writeEndImage(dir.file("end.png"));
+    struct Case {
+        XvfbScreen screen;
+        bool layerScales;
+        Area expected;
+    };
+    const Case cases[] = {
+        {{1024, 768, false}, true, ShowsLowerLeftSquare},
+        {{1920, 1080, false}, true, {240, 0, 720, 720}},  // 1440x1080 from x 240
+        {{1920, 1080, true}, true, {240, 0, 720, 720}},
+        {{1920, 1080, false}, false, {448, 156, 512, 512}},
+    };
+    for (const Case& c : cases) {
+        const std::string screenName = std::to_string(c.screen.width) + "x" + std::to_string(c.screen.height) +
+                                       (c.screen.windowManager ? " with openbox" : " without a window manager") +
+                                       (c.layerScales ? "" : ", SDL12COMPAT_OPENGL_SCALING=0");
+        SCOPED_TRACE(screenName);
+        XvfbServer screen(c.screen);
+        ProcessOptions options = screen.showOptions(dir.path(), 120);
+        if (!c.layerScales) options.env["SDL12COMPAT_OPENGL_SCALING"] = "0";
+        Process show({ShowBinary}, options);
+        std::vector<Area> closing;
+        bool framed = true;
+        while (show.running()) {
+            Image shot;
+            if (!screen.screenshot(shot)) continue;
+            const Area lit = litAreaIn(shot);
+            if (closingOpacityIn(shot, lit) < 0) continue;
+            closing.push_back(lit);
+            framed = framed && blackOutside(shot, c.expected, 2);
+        }
+        const ProcessResult r = show.wait();
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        EXPECT_FALSE(closing.empty()) << "the closing screen was never seen";
+        for (const Area& a : closing) {
+            const bool placed = std::abs(a.x - c.expected.x) <= 2 && std::abs(a.y - c.expected.y) <= 2 &&
+                                std::abs(a.width - c.expected.width) <= 2 &&
+                                std::abs(a.height - c.expected.height) <= 2;
+            if (placed) continue;
+            ADD_FAILURE() << "lit: " << describe(a) << ", expected " << describe(c.expected);
+            break;
+        }
+        EXPECT_TRUE(framed) << "something is lit outside " << describe(c.expected);
+    }
 }

@@ -1,16 +1,16 @@
 // XvfbServer. -displayfd lets the server pick a free display number and report it when it is ready,
-// so parallel tests never race for a display.
+// so parallel tests never race for a display. openbox runs its startup command once it manages
+// windows; a show started while openbox was still starting up once waited forever for its window.
 #include "support/xvfb.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <stdexcept>
 
-#include "support/temp_dir.h"
-
-XvfbServer::XvfbServer()
+XvfbServer::XvfbServer(const XvfbScreen& screen)
 {
     int fds[2];
     if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
@@ -18,7 +18,8 @@ XvfbServer::XvfbServer()
     ProcessOptions options;
     options.timeoutSeconds = 3600;
     server_ = std::make_unique<Process>(
-        std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
+        std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                 std::to_string(screen.width) + "x" + std::to_string(screen.height) + "x24",
                                  "-nolisten", "tcp", "-noreset"},
         options);
     close(fds[1]);
@@ -35,6 +36,24 @@ XvfbServer::XvfbServer()
     close(fds[0]);
     if (number.empty()) throw std::runtime_error("Xvfb did not start");
     display_ = ":" + number;
+    if (screen.windowManager) startWindowManager();
+}
+
+void XvfbServer::startWindowManager()
+{
+    const std::string ready = windowManagerHome_.file("ready");
+    ProcessOptions options;
+    options.env["DISPLAY"] = display_;
+    options.env["XDG_CONFIG_HOME"] = windowManagerHome_.path();  // openbox's defaults, not a user's
+    options.env["XDG_CACHE_HOME"] = windowManagerHome_.path();
+    options.timeoutSeconds = 3600;
+    windowManager_ = std::make_unique<Process>(
+        std::vector<std::string>{"openbox", "--sm-disable", "--startup", "touch " + ready}, options);
+    const double deadline = monotonicSeconds() + 20;
+    while (!std::filesystem::exists(ready)) {
+        if (!windowManager_->running() || monotonicSeconds() > deadline) throw std::runtime_error("openbox did not start");
+        usleep(50 * 1000);
+    }
 }
 
 XvfbServer::~XvfbServer() = default;
