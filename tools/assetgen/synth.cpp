@@ -483,6 +483,23 @@ void zap(Bus& b, double t, float velocity, float pan)
     }
 }
 
+void tick(Bus& b, double t, float velocity)
+{
+    const Pan placement(0);
+    const size_t start = sampleAt(t), len = size_t(0.03 * SampleRate);
+    Noise noise(start + 91);
+    Biquad hp = Biquad::make(1, 1800, 0.7);
+    double phase = 0;
+    for (size_t i = 0; i < len; ++i) {
+        const double tau = double(i) / SampleRate;
+        phase += 1900.0 / SampleRate;
+        // No attack ramp: the click is at its loudest on the very sample it starts.
+        const double env = std::exp(-tau / 0.004) * tailGain(i, len);
+        const double v = 0.6 * hp.run(noise.next()) + 0.5 * std::sin(TwoPi * phase);
+        add(b, start + i, float(v * env * velocity), placement);
+    }
+}
+
 void reverb(const Bus& send, Bus& out, float roomSize, float damping, float gain)
 {
     // Schroeder-Moorer network: parallel damped combs, then series all-passes, per channel with

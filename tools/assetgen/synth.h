@@ -46,6 +46,7 @@ void ping(Bus& b, double t, int midi, float velocity, float pan);   // a glassy 
 void drone(Bus& b, double t0, double t1, int midi, float velocity, double fadeIn, double fadeOut);
 void riser(Bus& b, double t0, double t1, float velocity);     // filtered noise sweeping up
 void zap(Bus& b, double t, float velocity, float pan);         // a fast falling electric chirp
+void tick(Bus& b, double t, float velocity);                   // a rim click: full level on its first sample
 
 // --- Effects
 void reverb(const Bus& send, Bus& out, float roomSize, float damping, float gain);

@@ -31,22 +31,20 @@ constexpr Section Sections[] = {
     {"intro",        0,       8,       K::Intro,     B::None,     L::None,    "",    false, 1,     0.15f, 0.3f,  0,     0},
     {"rise",         8,       14,      K::Intro,     B::Hats,     L::Pulse,   "",    false, 1,     0.3f,  0.5f,  0,     0},
     {"build",        14,      17.56,   K::Build,     B::Roll,     L::Pulse,   "",    false, 1,     0.5f,  0.9f,  -1,    1},
-    {"drop",         17.56,   29,      K::HalfTime,  B::HalfTime, L::Reese,   "C",   false, 0,     1.0f,  0.7f,  0,     -1},
-    {"groove",       29,      40,      K::Groove,    B::TwoStep,  L::Reese,   "",    false, 2,     0.5f,  0.7f,  -3,    -2},
-    {"lead",         40,      44,      K::Lead,      B::TwoStep,  L::Reese,   "T",   false, 2,     0.8f,  1.0f,  0,     1},
-    {"break",        44,      47,      K::Break,     B::Hats,     L::None,    "",    true,  1,     0.25f, 0.6f,  -4,    -3},
-    {"arp rise",     47,      52,      K::Arp,       B::HalfTime, L::Reese,   "",    true,  1,     0.2f,  0.6f,  -5,    -3},
-    {"arp",          52,      73,      K::Arp,       B::Rolling,  L::Reese,   "-TA", true,  2,     0.6f,  1.0f,  -1,    0.5f},
+    {"drop",         17.56,   29,      K::HalfTime,  B::HalfTime, L::Reese,   "CC",  false, 0,     0.8f,  0.8f,  1.5f,  1.5f},
+    {"groove",       29,      44,      K::Groove,    B::TwoStep,  L::Sub,     "",    false, 2,     0.5f,  0.7f,  -6,    -5},
+    {"break",        44,      47,      K::Break,     B::Hats,     L::None,    "",    true,  1,     0.25f, 0.6f,  -9,    -7},
+    {"arp",          47,      63,      K::Arp,       B::Steppers, L::Wobble,  "T",   true,  2,     0.3f,  0.8f,  -4,    -3},
+    {"arp",          63,      73,      K::Arp,       B::Steppers, L::Wobble,  "A",   true,  2,     1.0f,  1.0f,  0.5f,  1},
     {"bridge",       73,      76,      K::Bridge,    B::None,     L::None,    "",    false, 0,     0.3f,  0.6f,  0,     0},
-    {"steppers",     76,      87,      K::Steppers,  B::Steppers, L::Wobble,  "",    false, 1,     0.6f,  0.7f,  -6,    -5},
-    {"peak",         87,      95,      K::Peak,      B::Rolling,  L::Reese,   "A",   true,  2,     0.5f,  0.8f,  -2.5f, -2},
+    {"peak in",      76,      87,      K::Peak,      B::Rolling,  L::Reese,   "",    false, 1,     0.25f, 0.45f, -8,    -7},
+    {"peak",         87,      95,      K::Peak,      B::Rolling,  L::Reese,   "A",   true,  2,     0.5f,  0.8f,  -3,    -2.5f},
     {"peak",         95,      116.45,  K::Peak,      B::Rolling,  L::Reese,   "TA",  true,  2,     1.0f,  1.0f,  1,     1.5f},
-    {"breakdown",    116.45,  120.58,  K::Breakdown, B::None,     L::None,    "",    false, 0,     0.2f,  0.2f,  0,     0},
-    {"lift",         120.58,  123.41,  K::Build,     B::Roll,     L::Pulse,   "",    false, 1,     0.3f,  0.9f,  -3,    0},
+    {"breakdown",    116.45,  123.41,  K::Breakdown, B::None,     L::None,    "",    false, 0,     0.2f,  0.5f,  0,     0},
     {"finale",       123.41,  134,     K::Finale,    B::Rolling,  L::Reese,   "A",   true,  2,     1.0f,  1.0f,  1.5f,  1.5f},
     {"outro",        134,     142,     K::Outro,     B::None,     L::None,    "",    false, 0,     0.3f,  0.1f,  0,     -4},
 };
-constexpr int SectionCount = 17;
+constexpr int SectionCount = 15;
 static_assert(sizeof(Sections) / sizeof(Sections[0]) == SectionCount, "every section is listed");
 
 // Chords as pitch classes (0 = C) with the bass note that carries them.
@@ -334,7 +332,10 @@ const Section& sectionAt(double bar)
 
 double sectionEndTime(const Section& s) { return barTime(s.endBar); }
 
-int phraseOf(const Section& s, int bar) { return (bar - int(std::floor(s.startBar))) / 8; }
+// Chords change every two bars and phrases every eight, counted from the bar a section starts in, so
+// the pads, the arp and the melodies agree on the chord.
+int sectionOrigin(const Section& s) { return int(std::floor(s.startBar)); }
+int phraseOf(const Section& s, int bar) { return (bar - sectionOrigin(s)) / 8; }
 
 char leadOf(const Section& s, int phrase)
 {
@@ -368,7 +369,7 @@ const Chord& chordAt(double bar)
     const Section& s = sectionAt(bar);
     if (s.kind == SectionKind::Outro) return F;
     const int whole = int(std::floor(bar));
-    const int inSection = whole - int(std::floor(s.startBar));
+    const int inSection = whole - sectionOrigin(s);
     return progressionAt(s, whole).chords[(inSection / 2) % 4];
 }
 
@@ -443,6 +444,10 @@ void drumStep(Buses& b, const Section& s, int bar, int step, int phraseBar, std:
     if (d.hat > 0) hat(b.drums, t, d.hat * 0.55f, step == 14 && bar % 2 == 1, 0.25f);
     if (s.kind == SectionKind::Peak || s.kind == SectionKind::Finale)
         if (bar % 4 == 0 && step % 4 == 0) hat(b.drums, t, 0.3f, true, -0.3f);
+    // The half-time drop rides an open cymbal on the beat, so the bar stays bright between its few hits,
+    // and the groove after it keeps riding.
+    if ((s.kind == SectionKind::HalfTime || s.kind == SectionKind::Groove) && step % 4 == 0)
+        hat(b.drums, t, 0.22f, true, step % 8 ? 0.35f : -0.35f);
 }
 
 // The bass notes that start on this sixteenth. Every line stays on F2 (analysis bin 1), whose partials
@@ -530,7 +535,7 @@ bool quiet(SectionKind k)
 
 void pads(Buses& b, int bar, const Section& s)
 {
-    if (bar % 2 != 0 && bar != int(s.startBar)) return;
+    if ((bar - sectionOrigin(s)) % 2 != 0) return;
     const Chord& chord = chordAt(bar);
     const double length = 2 * BarSeconds;
     // Between the watched bins every note leaks into them, so the pads stay above F5; under full
@@ -547,6 +552,8 @@ void accentCue(Buses& b, double t, int index, double previousGap)
     const Section& s = sectionAt(bar);
     const Chord& chord = chordAt(bar);
     const float pan = index % 2 ? 0.4f : -0.4f;
+    // Every accent starts with a click, so the cue is heard (and found) on its exact sample.
+    tick(b.drums, t, 0.5f);
     if (calmSection(s.kind)) {
         // Calm sections answer a cue with high bells only.
         const std::vector<int> notes = voice(chord, 84, 93);
@@ -557,11 +564,13 @@ void accentCue(Buses& b, double t, int index, double previousGap)
         return;
     }
     // A crash still ringing from the cue before would hide another: close followers get a chirp instead.
-    if (previousGap >= 0.5) crash(b.drums, t, 0.85f, pan);
-    else zap(b.keys, t, 0.8f, -pan);
-    bell(b.keys, t, 96 + (index % 3) * 3, 0.5f, -pan);
-    stab(b.keys, t, voice(chord, StabLow, StabHigh), 1.0f);
-    stab(b.reverbSend, t, voice(chord, StabLow, StabHigh), 0.5f);
+    // The drop and the groove keep their accents light: a run of close cues would outshine the rest.
+    const float weight = s.kind == SectionKind::HalfTime || s.kind == SectionKind::Groove ? 0.55f : 1.0f;
+    if (previousGap >= 0.5) crash(b.drums, t, 0.85f * weight, pan);
+    else zap(b.keys, t, 0.8f * weight, -pan);
+    bell(b.keys, t, 96 + (index % 3) * 3, 0.5f * weight, -pan);
+    stab(b.keys, t, voice(chord, StabLow, StabHigh), weight);
+    stab(b.reverbSend, t, voice(chord, StabLow, StabHigh), 0.5f * weight);
 }
 
 // A section that opens with its beat lands with a crash and a boom, with a reversed cymbal into it.
@@ -632,7 +641,7 @@ Bus renderTrack()
         if (atStart.kind == SectionKind::Outro && bar % 2 == 0 && bar < 140)
             calmBells(b, bar, chordAt(bar), 0.3f - 0.03f * float(bar - int(atStart.startBar)));
         // Lead phrases start on the section's eight-bar lines.
-        const int inSection = bar - int(std::floor(atStart.startBar));
+        const int inSection = bar - sectionOrigin(atStart);
         if (inSection % 8 == 0) {
             const char line = leadOf(atStart, inSection / 8);
             if (line == 'T') melody(b, bar, Theme, ThemeCount, sectionEndTime(atStart), 0.5f);
@@ -647,7 +656,7 @@ Bus renderTrack()
         for (int step = 0; step < 16; ++step) {
             const double at = bar + step / 16.0;
             const Section& s = sectionAt(at);
-            const int phraseBar = bar - int(std::floor(s.startBar));
+            const int phraseBar = bar - sectionOrigin(s);
             const double bar01 = (at - s.startBar) / (s.endBar - s.startBar);
             drumStep(b, s, bar, step, phraseBar, kicks);
             bassStep(b, s, bar, step, bar01);
@@ -672,7 +681,12 @@ Bus renderTrack()
     riser(b.fx, barTime(74), barTime(76), 0.35f);
     landing(b, barTime(76), 0.9f);
     landing(b, barTime(95), 0.6f);
+    // The breakdown lifts from the cue that ends the last gap: a soft snare roll over a riser.
     riser(b.fx, barTime(120.58), barTime(123.41), 0.5f);
+    for (double bar = 120.75; bar < 123.4; bar += 0.125) {
+        const double x = (bar - 120.58) / (123.41 - 120.58);
+        snare(b.drums, barTime(bar), float(0.15 + 0.45 * x * x));
+    }
     // Under the half-time drop a sub holds the spectrum's peak on bin 1 through the reese's gaps, so
     // the reverb and the hats between the hits never count as strong.
     drone(b.bass, firstCue, barTime(29), 41, 0.3f, 0.05, 0.1);
