@@ -646,7 +646,7 @@ Bus renderTrack()
             const char line = leadOf(atStart, inSection / 8);
             if (line == 'T') melody(b, bar, Theme, ThemeCount, sectionEndTime(atStart), 0.5f);
             if (line == 'A') melody(b, bar, Answer, AnswerCount, sectionEndTime(atStart), 0.5f);
-            if (line == 'C') melody(b, bar, Call, CallCount, sectionEndTime(atStart), 0.45f, 0.04);
+            if (line == 'C') melody(b, bar, Call, CallCount, sectionEndTime(atStart), 0.65f, 0.02);
         }
         if (atStart.kind == SectionKind::Groove && bar % 2 == 1) {
             const Chord& chord = chordAt(bar);
@@ -689,7 +689,7 @@ Bus renderTrack()
     }
     // Under the half-time drop a sub holds the spectrum's peak on bin 1 through the reese's gaps, so
     // the reverb and the hats between the hits never count as strong.
-    drone(b.bass, firstCue, barTime(29), 41, 0.3f, 0.05, 0.1);
+    drone(b.bass, firstCue, barTime(29), 41, 0.4f, 0.05, 0.1);
     drone(b.bass, barTime(44), barTime(47), 41, 0.25f, BarSeconds, 0.2);
     drone(b.bass, barTime(73), barTime(76), 41, 0.25f, 0.3, 0.2);
     drone(b.bass, barTime(116.45), barTime(123.41), 41, 0.3f, BarSeconds, 0.2);
