@@ -72,6 +72,33 @@ TEST(Instruments, CalmBellsStayClearOfTheWatchedBands)
     }
 }
 
+TEST(Instruments, TheReeseOnF2MissesTheWatchedBandsAndAPingAnswersOnce)
+{
+    // Odd-symmetric, the reese puts its partials on bins 1, 3, 5 ...: under a long note nothing fires.
+    Bus reese(2 * SampleRate);
+    reeseNote(reese, 0.1, 1.5, 41, 0.5f, 1.0f, 0);
+    for (double t : {0.3, 0.8, 1.4}) {
+        const std::vector<float> s = spectrumAt(reese, t);
+        const float peak = *std::max_element(s.begin(), s.begin() + 128);
+        EXPECT_EQ(loudestLowBin(s), 1) << t;
+        EXPECT_LT(s[2] / peak * 256, 89) << "would spawn a grid at " << t;
+        EXPECT_LT(s[4] / peak * 256, 22) << "would flash at " << t;
+        EXPECT_LT(s[6] / peak * 256, 50) << "would stroke at " << t;
+    }
+
+    // An F4 ping over the F2 sub leads band 4 past the spark threshold, and is under it again within
+    // the sparks' 0.1 s spacing, so one ping brings one spark.
+    Bus b(SampleRate);
+    drone(b, 0, 1, 41, 0.3f, 0.01, 0.01);
+    ping(b, 0.3, 65, 0.5f, 0);
+    auto strength4 = [&](double t) {
+        const std::vector<float> s = spectrumAt(b, t);
+        return s[4] / *std::max_element(s.begin(), s.begin() + 128) * 256;
+    };
+    EXPECT_GT(strength4(0.3 + 0.012), 22);
+    EXPECT_LT(strength4(0.3 + 0.1), 22);
+}
+
 TEST(MasterChain, TheLimiterHoldsItsCeilingAndLeavesQuietPartsAlone)
 {
     Bus b(SampleRate);

@@ -73,22 +73,31 @@ TEST_F(ShowTrack, PeaksStayAtOrBelowMinusOneDbfsAndTheEndIsSilent)
     EXPECT_LT(tail, 0.001f) << "the last two seconds must be silent (-60 dBFS)";
 }
 
-TEST_F(ShowTrack, SpectrumEffectsRestInTheCalmIntroAndBreakdown)
+TEST_F(ShowTrack, TheOpeningSparksSparinglyAndTheBreaksRest)
 {
+    // The show lives from the first bar: the ping motif brings sparks at once, a few a second, each
+    // answered once rather than held.
+    EXPECT_GE(rulesBetween(0, 2).flashes, 1) << "a spark in the first two seconds";
     const RuleWindow intro = rulesBetween(0, 18);
-    EXPECT_LE(intro.flashes, 2) << "flashes in the calm intro";
-    // From the second bar of the breakdown, once the echoes of the peak have died, to its build-up.
-    const RuleWindow breakdown = rulesBetween(barTime(115), barTime(120));
+    EXPECT_GE(intro.flashes, 9);
+    EXPECT_LE(intro.flashes, 36) << "at most two sparks a second";
+    EXPECT_LE(intro.flashFrames, 4 * intro.flashes) << "a spark's band stays up for a few frames, not seconds";
+
+    // The breakdown before its lift and the bridge after its accent: nothing fires at all.
+    const RuleWindow breakdown = rulesBetween(barTime(117), barTime(120.5));
     EXPECT_EQ(breakdown.grids + breakdown.flashes + breakdown.strokes, 0);
+    const RuleWindow bridge = rulesBetween(barTime(73.5), barTime(75.5));
+    EXPECT_EQ(bridge.grids + bridge.flashes + bridge.strokes, 0);
     const RuleWindow outro = rulesBetween(barTime(135), TrackSeconds);
-    EXPECT_LE(outro.grids + outro.flashes + outro.strokes, 3);
+    EXPECT_LE(outro.grids + outro.flashes + outro.strokes, 0.5 * (outro.to - outro.from));
 }
 
-TEST_F(ShowTrack, SpectrumEffectsFollowTheFullSections)
+TEST_F(ShowTrack, SpectrumEffectsFollowTheFullSectionsAndTheDropIsCalmer)
 {
+    double calmestFull = 1e9;
     for (const Section& s : trackSections()) {
-        if (s.kind != SectionKind::Groove && s.kind != SectionKind::Lead && s.kind != SectionKind::Arp &&
-            s.kind != SectionKind::Peak && s.kind != SectionKind::Finale)
+        if (s.kind != SectionKind::Groove && s.kind != SectionKind::Arp && s.kind != SectionKind::Peak &&
+            s.kind != SectionKind::Finale)
             continue;
         SCOPED_TRACE(s.name);
         const RuleWindow w = rulesBetween(barTime(s.startBar), barTime(s.endBar));
@@ -100,6 +109,15 @@ TEST_F(ShowTrack, SpectrumEffectsFollowTheFullSections)
         EXPECT_LT(w.gridFrames, w.frames * 6 / 10);
         EXPECT_LT(w.flashFrames, w.frames * 6 / 10);
         EXPECT_LT(w.strokeFrames, w.frames * 6 / 10);
+        calmestFull = std::min(calmestFull, (w.grids + w.flashes + w.strokes) / seconds);
+    }
+    // The half-time drop is heavy to hear and sparse to see: one grid a snare, a spark a kick, a
+    // stroke for some notes of its call.
+    for (const Section& s : trackSections()) {
+        if (s.kind != SectionKind::HalfTime) continue;
+        const RuleWindow w = rulesBetween(barTime(s.startBar), barTime(s.endBar));
+        EXPECT_LE((w.grids + w.flashes + w.strokes) / (w.to - w.from), 0.6 * calmestFull) << s.name;
+        EXPECT_GE(w.strokes, 1) << "strokes join once their gate opens";
     }
 }
 

@@ -399,6 +399,14 @@ float openAt(const Section& s, double bar)
     return s.openFrom + (s.openTo - s.openFrom) * float(x);
 }
 
+// Whether a cue falls in (t, t + seconds].
+bool cueWithin(double t, double seconds)
+{
+    for (float cue : CueTimes)
+        if (double(cue) > t && double(cue) <= t + seconds) return true;
+    return false;
+}
+
 // One sixteenth of the section's beat. bar and step give the grid position; phraseBar counts bars
 // from the section's start, so fills land at the end of its eight-bar phrases.
 void drumStep(Buses& b, const Section& s, int bar, int step, int phraseBar, std::vector<double>& kicks)
@@ -431,6 +439,14 @@ void drumStep(Buses& b, const Section& s, int bar, int step, int phraseBar, std:
     const DrumStep& d = pattern[step];
     // The last bar of a phrase turns into the next with a sixteenth snare run.
     const bool fill = phraseBar % 8 == 7 && step >= 12 && s.beat != Beat::HalfTime;
+    // A snare just before a cue would still ring when the cue's accent comes: it leaves the room.
+    if (cueWithin(t, 0.12) && !fill) {
+        if (d.kick > 0) {
+            kick(b.drums, t, d.kick);
+            kicks.push_back(t);
+        }
+        return;
+    }
     if (d.kick > 0) {
         kick(b.drums, t, d.kick);
         kicks.push_back(t);
@@ -553,7 +569,7 @@ void accentCue(Buses& b, double t, int index, double previousGap)
     const Chord& chord = chordAt(bar);
     const float pan = index % 2 ? 0.4f : -0.4f;
     // Every accent starts with a click, so the cue is heard (and found) on its exact sample.
-    tick(b.drums, t, 0.5f);
+    tick(b.drums, t, 0.7f);
     if (calmSection(s.kind)) {
         // Calm sections answer a cue with high bells only.
         const std::vector<int> notes = voice(chord, 84, 93);
@@ -564,9 +580,11 @@ void accentCue(Buses& b, double t, int index, double previousGap)
         return;
     }
     // A crash still ringing from the cue before would hide another: close followers get a chirp instead.
-    // The drop and the groove keep their accents light: a run of close cues would outshine the rest.
-    const float weight = s.kind == SectionKind::HalfTime || s.kind == SectionKind::Groove ? 0.55f : 1.0f;
-    if (previousGap >= 0.5) crash(b.drums, t, 0.85f * weight, pan);
+    // The drop keeps its crashes light and the groove all of its accents: a run of close cues would
+    // outshine the rest of them.
+    const float weight = s.kind == SectionKind::Groove ? 0.55f : 1.0f;
+    const float crashWeight = s.kind == SectionKind::HalfTime ? 0.55f : weight;
+    if (previousGap >= 0.5) crash(b.drums, t, 0.85f * crashWeight, pan);
     else zap(b.keys, t, 0.8f * weight, -pan);
     bell(b.keys, t, 96 + (index % 3) * 3, 0.5f * weight, -pan);
     stab(b.keys, t, voice(chord, StabLow, StabHigh), weight);
@@ -683,7 +701,7 @@ Bus renderTrack()
     landing(b, barTime(95), 0.6f);
     // The breakdown lifts from the cue that ends the last gap: a soft snare roll over a riser.
     riser(b.fx, barTime(120.58), barTime(123.41), 0.5f);
-    for (double bar = 120.75; bar < 123.4; bar += 0.125) {
+    for (double bar = 120.75; bar < 123.3; bar += 0.125) {
         const double x = (bar - 120.58) / (123.41 - 120.58);
         snare(b.drums, barTime(bar), float(0.15 + 0.45 * x * x));
     }
