@@ -22,10 +22,12 @@ constexpr double Step = BarSeconds / 16;   // a sixteenth note
 using K = SectionKind;
 using B = Beat;
 using L = BassLine;
-// Sections turn where the cue list changes pace: the first drop on the first cue, a half-time lull
-// through the cues' first gap, dense passages under the dense runs, a steppers beat under the run of
-// one-bar cues, the breakdown in the last gap and the finale on its closing cues. Long sections swell
-// inside: the arp section starts without its kick and filter, the peak drops its kick for two bars.
+// Sections turn where the cue list changes pace: the drop lands on the first cue, heavy to hear and
+// sparse to see; a lighter groove ends the cues' first gap and a break the first dense run; the arp
+// rides a steppers beat under the long dense run; a filtered run-in to the peak carries the one-bar
+// grid of cues; the breakdown fills the last gap and lifts into the finale on its cue. Inside the long
+// sections the level steps up by about 4 dB (arp at bar 63, peak at bar 95), and each layer enters
+// with its section rather than inside it, so a change is heard where the cue list changes.
 constexpr Section Sections[] = {
     //  name          from     to       kind          beat         bass        lead   arp    sparks open           level dB
     {"intro",        0,       8,       K::Intro,     B::None,     L::None,    "",    false, 1,     0.15f, 0.3f,  0,     0},
@@ -353,8 +355,7 @@ const Progression& progressionAt(const Section& s, int bar)
     default: break;
     }
     switch (s.kind) {
-    case SectionKind::Arp:
-    case SectionKind::Steppers: return Lifted;
+    case SectionKind::Arp: return Lifted;
     case SectionKind::Intro:
     case SectionKind::Build:
     case SectionKind::Break:

@@ -13,8 +13,7 @@ constexpr double SilenceFrom = 183.5;         // nothing but zeros from here on
 double barTime(double bar);                   // bar 0 starts just before 0.7 s; bar 79 is cue 53
 
 // --- Form
-enum class SectionKind { Intro, Build, Drop, HalfTime, Groove, Lead, Break, Arp, Bridge, Steppers, Peak, Breakdown,
-                         Finale, Outro };
+enum class SectionKind { Intro, Build, HalfTime, Groove, Break, Arp, Bridge, Peak, Breakdown, Finale, Outro };
 // Which drum layers play: none, hats alone, a snare roll that builds, half time, the two full patterns,
 // and a broken steppers beat.
 enum class Beat { None, Hats, Roll, HalfTime, TwoStep, Rolling, Steppers };
