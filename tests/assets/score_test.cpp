@@ -35,7 +35,7 @@ TEST(Score, SectionsRunFromACalmIntroThroughTheCuesToASilentEnd)
     while (first < sections.size() && sections[first].kind == SectionKind::Intro) ++first;
     ASSERT_GT(first, 0u);
     ASSERT_LT(first + 1, sections.size());
-    EXPECT_NEAR(barTime(sections[first].startBar), 18.0, 1.0) << "the intro stays calm to about 18 s";
+    EXPECT_NEAR(barTime(sections[first].startBar), 18.0, 1.0) << "the intro, with no beat, runs to about 18 s";
     EXPECT_EQ(sections[first].kind, SectionKind::Build);
     EXPECT_NEAR(barTime(sections[first].endBar), CueTimes[0], 0.01) << "the build runs up to the first cue";
     EXPECT_EQ(sections[first + 1].kind, SectionKind::HalfTime) << "which lands as the drop";
