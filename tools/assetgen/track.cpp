@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "timeline/cue_times.h"
 
@@ -520,11 +521,12 @@ void arpeggio(Buses& b, int bar, int step, const Chord& chord, float velocity)
 
 void sparkStep(Buses& b, const Section& s, int bar, int step)
 {
-    const Ping* motif = s.sparks == 2 ? RiffMotif : SparseMotif;
-    const int count = s.sparks == 2 ? 12 : 6;
     if (s.sparks == 0) return;
+    const bool riff = s.sparks == 2;
+    const Ping* motif = riff ? RiffMotif : SparseMotif;
+    const size_t count = riff ? std::size(RiffMotif) : std::size(SparseMotif);
     const int at = (bar % 2) * 16 + step;
-    for (int i = 0; i < count; ++i) {
+    for (size_t i = 0; i < count; ++i) {
         if (motif[i].step != at) continue;
         const double t = stepTime(bar, step);
         const float pan = at % 3 == 0 ? -0.3f : 0.3f;
