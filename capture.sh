@@ -4,5 +4,5 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./setup.sh --capture
-./build.sh
+./build.sh showcap
 exec build/bin/showcap --data data --output show.mp4 "$@"

@@ -8,14 +8,16 @@
 # As root it runs apt-get; otherwise it prints the exact apt-get line to run and stops.
 set -euo pipefail
 
+# Building and playing: the compilers, the show's libraries (SDL 1.2's GL header includes GLU's), the
+# asset generator's (FreeType, LAME, the fonts), and Xvfb for playing where there is no display.
 packages=(
   cmake g++ make pkg-config
-  libsdl1.2-compat-dev libgl-dev libpng-dev libmpg123-dev libfftw3-dev libx11-dev
-  libgtest-dev googletest libbenchmark-dev
+  libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev libpng-dev libmpg123-dev libfftw3-dev libx11-dev
   xvfb xauth
   libfreetype-dev libmp3lame-dev fonts-dejavu-core fonts-dejavu-extra
 )
-test_packages=(xdotool lame imagemagick ffmpeg openbox libebur128-dev)
+# The tests' and benchmarks' libraries, and the programs the end-to-end tests start.
+test_packages=(libgtest-dev googletest libbenchmark-dev libebur128-dev xdotool lame imagemagick ffmpeg openbox)
 capture_packages=(ffmpeg)
 package_packages=(dpkg-dev debootstrap)
 fuzz_packages=(clang libclang-rt-14-dev)
