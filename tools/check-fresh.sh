@@ -27,6 +27,7 @@ commit=$(git rev-parse HEAD)
   echo "check-fresh.sh: the work tree has uncommitted changes; checking the commit $commit without them"
 
 root=$(mktemp -d /var/tmp/show-fresh.XXXXXX)
+chmod 755 "$root"  # apt downloads as the _apt user, who must reach the chroot's cache
 logs=$(mktemp -d /var/tmp/show-fresh-logs.XXXXXX)
 cleanup() {
   # Anything the commands left running inside (an Xvfb, a stray show) would keep the mounts busy.
@@ -55,25 +56,27 @@ in_chroot() {
   chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     HOME=/root LANG=C.UTF-8 TERM=dumb /bin/bash -eo pipefail -c "$1"
 }
-in_chroot 'apt-get update -q >/dev/null && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends git ca-certificates >/dev/null'
+in_chroot 'apt-get update -q >/dev/null && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends git ca-certificates >/dev/null 2>&1'
 echo "Debian $(cat "$root/etc/debian_version"), $(in_chroot 'dpkg-query -W | wc -l') packages, in $((SECONDS - start)) s"
 
 step "A clone of $commit"
 git clone -q --no-local "$PWD" "$root/root/show"
 git -C "$root/root/show" checkout -q "$commit"
 
-# run NAME COMMAND: runs COMMAND in the clone, each output line stamped with the second it came, so the
-# show's own running time can be told from the set-up before it.
+# run NAME COMMAND: runs COMMAND in the clone, each output line stamped with the second it came, and
+# its end stamped too, so the show's own running time can be told from the set-up before it.
 declare -A status took
 run() {
-  local name=$1 command=$2 start=$SECONDS rc=0
-  step "$command"
-  in_chroot "cd /root/show && $command" </dev/null 2>&1 |
-    while IFS= read -r line; do printf '%(%s)T %s\n' -1 "$line"; done >"$logs/$name.log" || rc=$?
-  status[$name]=$rc
-  took[$name]=$((SECONDS - start))
-  printf 'exit status %d after %d min %02d s\n' "$rc" $((took[$name] / 60)) $((took[$name] % 60))
+  local start=$SECONDS rc=0
+  step "$2"
+  in_chroot "cd /root/show && $2" </dev/null 2>&1 |
+    while IFS= read -r line; do printf '%(%s)T %s\n' -1 "$line"; done >"$logs/$1.log" || rc=$?
+  printf '%(%s)T exit status %d\n' -1 "$rc" >>"$logs/$1.log"
+  status[$1]=$rc
+  took[$1]=$((SECONDS - start))
+  report "$1"
 }
+report() { printf 'exit status %d after %d min %02d s\n' "${status[$1]}" $((took[$1] / 60)) $((took[$1] % 60)); }
 failed=0
 fail() { echo "FAILED: $*"; failed=1; }
 
@@ -94,9 +97,7 @@ grep -E 'tests passed|tests failed' "$logs/test.log" | cut -d' ' -f2- || true
 [ "${status[test]}" -eq 0 ] || fail "./test.sh"
 
 step "Summary"
-for name in play capture test; do
-  printf '%-8s exit status %d, %d min %02d s\n' "$name" "${status[$name]}" $((took[$name] / 60)) $((took[$name] % 60))
-done
+for name in play capture test; do printf '%-8s ' "$name"; report "$name"; done
 if [ "$failed" -ne 0 ]; then
   for name in play capture test; do
     [ "${status[$name]}" -eq 0 ] && rm -f "$logs/$name.log" && continue
@@ -105,5 +106,7 @@ if [ "$failed" -ne 0 ]; then
   echo "check-fresh.sh: FAILED; the logs of the failing commands are kept in $logs"
   exit 1
 fi
-rm -f "$logs"/*.log
 echo "check-fresh.sh: all passed"
+# CTest's own closing lines come last, so whoever reads this log sees what the suite ran.
+grep -E 'tests passed|Total Test time' "$logs/test.log" | cut -d' ' -f2-
+rm -f "$logs"/*.log
