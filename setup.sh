@@ -15,7 +15,7 @@ packages=(
   xvfb xauth
   libfreetype-dev libmp3lame-dev fonts-dejavu-core fonts-dejavu-extra
 )
-test_packages=(xdotool lame imagemagick ffmpeg openbox libebur128-dev)
+test_packages=(xdotool lame imagemagick ffmpeg openbox libebur128-dev pulseaudio pulseaudio-utils)
 capture_packages=(ffmpeg)
 package_packages=(dpkg-dev debootstrap)
 fuzz_packages=(clang libclang-rt-14-dev)

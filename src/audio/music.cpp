@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <cstdlib>
 
 #include "audio/analyser.h"
@@ -22,9 +23,11 @@ StreamPlayer* player = nullptr;          // from the start of initMusic to close
 SpectrumAnalyser* analyser = nullptr;
 bool deviceOpen = false;
 uint32_t lastPositionMs = 0;   // what the position queries answer while nothing is open
+std::atomic<AudioCallbackHook> callbackHook{nullptr};
 
 void audioCallback(void* userData, Uint8* stream, int bytes)
 {
+    if (AudioCallbackHook hook = callbackHook.load(std::memory_order_acquire)) hook();
     auto* p = static_cast<StreamPlayer*>(userData);
     p->fill(reinterpret_cast<int16_t*>(stream), size_t(bytes) / (sizeof(int16_t) * MusicChannels), steadyNowNs());
 }
@@ -103,6 +106,8 @@ uint32_t musicPosition()
 uint32_t musicLength() { return player ? framesToMs(player->trackFrames()) : 0; }
 
 uint64_t musicUnderrunFrames() { return player ? player->underrunFrames() : 0; }
+
+void setAudioCallbackHook(AudioCallbackHook hook) { callbackHook.store(hook, std::memory_order_release); }
 
 void closeMusic()
 {

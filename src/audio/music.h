@@ -20,3 +20,7 @@ void checkFmod(int result);            // result != 0: prints "FMOD error! (%d) 
 
 // --- Diagnostics (benchmarks and tests; the show never calls them)
 uint64_t musicUnderrunFrames();        // frames of silence played because decoding fell behind; 0 when healthy
+// Called on the audio thread at the start of every callback, before any sample is copied; nullptr for
+// none. Lets a test hold the callback up the way a busy machine does.
+using AudioCallbackHook = void (*)();
+void setAudioCallbackHook(AudioCallbackHook hook);
