@@ -16,7 +16,6 @@
 float spectrum[SpectrumSize];
 
 namespace {
-constexpr Uint16 DeviceBufferFrames = 1024;   // a power of two: SDL's dummy driver crashes on others
 constexpr size_t PrefillFrames = 22050;       // half a second decoded before the first callback
 
 StreamPlayer* player = nullptr;          // from the start of initMusic to closeMusic
@@ -72,7 +71,7 @@ void initMusic(const char* fileName)
     wanted.freq = MusicSampleRate;
     wanted.format = AUDIO_S16SYS;
     wanted.channels = MusicChannels;
-    wanted.samples = DeviceBufferFrames;
+    wanted.samples = MusicDeviceBufferFrames;
     wanted.callback = audioCallback;
     wanted.userdata = player;
     // No "obtained" format: SDL then converts to whatever the device really takes, so the callback
@@ -90,7 +89,7 @@ void fetchSpectrum()
 {
     if (!player) checkFmod(MusicNotOpen);
     checkFmod(player->decodeError());
-    // The history only misses the window if this thread stalled for a third of a second between reading
+    // The history only misses the window if this thread stalled for half a second between reading
     // the position and copying; the next try starts from the newer position.
     for (int attempt = 0; attempt < 4; ++attempt) {
         if (player->spectrumAt(player->playFrame(steadyNowNs()), *analyser, spectrum)) return;

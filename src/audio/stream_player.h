@@ -25,7 +25,7 @@ class StreamPlayer {
 public:
     static constexpr size_t RingFrames = 65536;        // about 1.5 s decoded ahead
     static constexpr size_t DecodeChunkFrames = 4096;  // per decoder step
-    static constexpr size_t MaxCallbackFrames = 4096;  // handled per publish; longer buffers go in pieces
+    static constexpr size_t MaxCallbackFrames = 8192;  // handled per publish; longer buffers go in pieces
 
     StreamPlayer();
     ~StreamPlayer();   // stops the decoder thread
