@@ -258,12 +258,14 @@ int main(int argc, char** argv)
     while (last > first && silent(last - 1)) --last;
     int holes = 0;
     double holeMs = 0;
+    size_t firstHole = last;   // recorded frame
     for (size_t f = first; f < last;) {
         size_t end = f;
         while (end < last && silent(end)) ++end;
         if (end - f >= 44) {
             if (std::getenv("AUDIO_SYNC_DEBUG"))
                 std::printf("hole %.1f ms at %.1f ms\n", double(end - f) * 1000 / Rate, (heardNs(double(f)) - double(started)) / 1e6);
+            if (!holes) firstHole = f;
             ++holes;
             holeMs += double(end - f) * 1000 / Rate;
         }
@@ -278,7 +280,10 @@ int main(int argc, char** argv)
     for (size_t i = 0; i < frames; ++i) recMono[i] = rec.samples[2 * i] / 32768.0f;
     const std::vector<double> inTrack = onsets(trackMono), inRec = onsets(recMono);
 
-    std::vector<double> offsets;                       // picture minus sound, ms
+    // On PulseAudio what arrives after an underrun and is already due is dropped: the sound skips
+    // ahead and the picture stays behind by that much. Clicks heard before the first hole show the
+    // correction alone.
+    std::vector<double> offsets, offsetsBeforeHole;   // picture minus sound, ms
     std::vector<std::pair<double, double>> heardAt;    // (heard time ns, track frame)
     size_t j = 0;
     double shift = inRec.empty() || inTrack.empty() ? 0 : inRec[0] - inTrack[0];
@@ -296,6 +301,7 @@ int main(int argc, char** argv)
         const double w = (t - double(before->first)) / double(after->first - before->first);
         const double picture = before->second + w * (double(after->second) - before->second);
         offsets.push_back(picture - f * 1000 / Rate);
+        if (inRec[best] < double(firstHole)) offsetsBeforeHole.push_back(offsets.back());
     }
 
     // Queued ahead when callback k started: what it hands follows frame k * buffer; the frame heard then
@@ -333,9 +339,10 @@ int main(int argc, char** argv)
     }
     std::printf("holes %d holes_ms %.1f underrun_frames %llu clicks %zu/%zu offset_median_ms %+.1f offset_p5_ms %+.1f "
                 "offset_p95_ms %+.1f queued_min_ms %.1f queued_median_ms %.1f longest_callback_gap_ms %.1f "
-                "start_ms %.1f load %.2f %.2f\n",
+                "start_ms %.1f load %.2f %.2f before_first_hole_clicks %zu offset_median_ms %+.1f p5 %+.1f p95 %+.1f\n",
                 holes, holeMs, (unsigned long long)underruns, offsets.size(), inTrack.size(), percentile(offsets, 0.5),
                 percentile(offsets, 0.05), percentile(offsets, 0.95), percentile(margins, 0), percentile(margins, 0.5),
-                longestGap, startMs, loadBefore, loadAfter);
+                longestGap, startMs, loadBefore, loadAfter, offsetsBeforeHole.size(), percentile(offsetsBeforeHole, 0.5),
+                percentile(offsetsBeforeHole, 0.05), percentile(offsetsBeforeHole, 0.95));
     return 0;
 }
