@@ -27,8 +27,8 @@ std::atomic<AudioCallbackHook> callbackHook{nullptr};
 
 // Frames from handing a sample to SDL to hearing it. SDL's PulseAudio driver (also its way to PipeWire)
 // asks the server for one buffer of latency and writes only what the server asks for, so when the
-// callback starts the server still holds about half a buffer besides the one being filled: 92-100 ms
-// of a 186 ms buffer on PulseAudio and about 105 ms on PipeWire, heard on a null sink's monitor
+// callback starts the server still holds about half a buffer besides the one being filled: 80-96 ms
+// of a 186 ms buffer on PulseAudio and 98-107 ms on PipeWire, heard on a null sink's monitor
 // (bench/audio/audio_sync.cpp). The dummy and disk drivers consume a buffer as they take it.
 uint32_t queuedFrames(const char* driver)
 {
