@@ -75,9 +75,12 @@ for label in after before; do
     { holes += $2; holems += $4; n++; bad += ($2 > 0)
       med[n] = $10; lo = (n == 1 || $12 < lo) ? $12 : lo; hi = (n == 1 || $14 > hi) ? $14 : hi
       q = (n == 1 || $16 < q) ? $16 : q; qm += $18; gap = ($20 > gap) ? $20 : gap; st += $22
-      lmin = (n == 1 || $24 < lmin) ? $24 : lmin; lmax = ($25 > lmax) ? $25 : lmax; lmax = ($24 > lmax) ? $24 : lmax }
+      lmin = (n == 1 || $24 < lmin) ? $24 : lmin; lmax = ($25 > lmax) ? $25 : lmax; lmax = ($24 > lmax) ? $24 : lmax
+      if ($27 >= 3) { c++; clicks += $27; clean[c] = $29 } }
     END { if (!n) exit
           for (a = 1; a <= n; a++) for (b = a + 1; b <= n; b++) if (med[b] < med[a]) { t = med[a]; med[a] = med[b]; med[b] = t }
+          for (a = 1; a <= c; a++) for (b = a + 1; b <= c; b++) if (clean[b] < clean[a]) { t = clean[a]; clean[a] = clean[b]; clean[b] = t }
+          if (c) printf "%s: offset before the first hole: %d runs, %d clicks, median of run medians %+.1f ms (%+.1f..%+.1f)\n", what, c, clicks, clean[int((c + 1) / 2)], clean[1], clean[c]
           printf "%s: %d runs, %d with holes, %d holes (%.1f ms), offset median of medians %+.1f ms (runs %+.1f..%+.1f), p5..p95 over all runs %+.1f..%+.1f ms, queued at a callback: mean median %.1f ms, least %.1f ms, longest callback gap %.1f ms, mean start %.1f ms, load %.1f..%.1f\n",
             what, n, bad, holes, holems, med[int((n + 1) / 2)], med[1], med[n], lo, hi, qm / n, q, gap, st / n, lmin, lmax }'
 done
