@@ -19,9 +19,10 @@ packages=(
 # Drawing with no X server (the capture tool, the GL tests) goes through SDL's offscreen driver, which
 # loads EGL at run time: no library dependency brings it in.
 egl_packages=(libegl1 libegl-mesa0)
-# The tests' and benchmarks' libraries, and the programs the end-to-end tests start.
+# The tests' and benchmarks' libraries, the programs the end-to-end tests start, and a sound server
+# for the test that plays through one.
 test_packages=(libgtest-dev googletest libbenchmark-dev libebur128-dev xdotool lame imagemagick ffmpeg openbox
-  "${egl_packages[@]}")
+  pulseaudio pulseaudio-utils "${egl_packages[@]}")
 capture_packages=(ffmpeg "${egl_packages[@]}")
 package_packages=(dpkg-dev debootstrap)
 fuzz_packages=(clang libclang-rt-14-dev)

@@ -5,7 +5,9 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <cstring>
 
 #include "audio/analyser.h"
 #include "audio/music_errors.h"
@@ -15,16 +17,28 @@
 float spectrum[SpectrumSize];
 
 namespace {
-constexpr Uint16 DeviceBufferFrames = 1024;   // a power of two: SDL's dummy driver crashes on others
 constexpr size_t PrefillFrames = 22050;       // half a second decoded before the first callback
 
 StreamPlayer* player = nullptr;          // from the start of initMusic to closeMusic
 SpectrumAnalyser* analyser = nullptr;
 bool deviceOpen = false;
 uint32_t lastPositionMs = 0;   // what the position queries answer while nothing is open
+std::atomic<AudioCallbackHook> callbackHook{nullptr};
+
+// Frames from handing a sample to SDL to hearing it. SDL's PulseAudio driver (also its way to PipeWire)
+// asks the server for one buffer of latency and writes only what the server asks for, so when the
+// callback starts the server still holds about half a buffer besides the one being filled: 80-96 ms
+// of a 186 ms buffer on PulseAudio and 98-107 ms on PipeWire, heard on a null sink's monitor
+// (bench/audio/audio_sync.cpp). The dummy and disk drivers consume a buffer as they take it.
+uint32_t queuedFrames(const char* driver)
+{
+    const uint32_t buffer = MusicDeviceBufferFrames;
+    return driver && std::strcmp(driver, "pulseaudio") == 0 ? buffer + buffer / 2 : buffer;
+}
 
 void audioCallback(void* userData, Uint8* stream, int bytes)
 {
+    if (AudioCallbackHook hook = callbackHook.load(std::memory_order_acquire)) hook();
     auto* p = static_cast<StreamPlayer*>(userData);
     p->fill(reinterpret_cast<int16_t*>(stream), size_t(bytes) / (sizeof(int16_t) * MusicChannels), steadyNowNs());
 }
@@ -69,7 +83,7 @@ void initMusic(const char* fileName)
     wanted.freq = MusicSampleRate;
     wanted.format = AUDIO_S16SYS;
     wanted.channels = MusicChannels;
-    wanted.samples = DeviceBufferFrames;
+    wanted.samples = MusicDeviceBufferFrames;
     wanted.callback = audioCallback;
     wanted.userdata = player;
     // No "obtained" format: SDL then converts to whatever the device really takes, so the callback
@@ -78,7 +92,8 @@ void initMusic(const char* fileName)
     registerExitHook();  // runs before the shared libraries are unloaded at exit
     if (SDL_OpenAudio(&wanted, nullptr) != 0) checkFmod(AudioDeviceUnavailable);
     deviceOpen = true;
-    player->setLatencyFrames(wanted.samples);
+    char driver[32];
+    player->setLatencyFrames(queuedFrames(SDL_AudioDriverName(driver, sizeof driver)));
     lastPositionMs = 0;
     SDL_PauseAudio(0);
 }
@@ -87,7 +102,7 @@ void fetchSpectrum()
 {
     if (!player) checkFmod(MusicNotOpen);
     checkFmod(player->decodeError());
-    // The history only misses the window if this thread stalled for a third of a second between reading
+    // The history only misses the window if this thread stalled for half a second between reading
     // the position and copying; the next try starts from the newer position.
     for (int attempt = 0; attempt < 4; ++attempt) {
         if (player->spectrumAt(player->playFrame(steadyNowNs()), *analyser, spectrum)) return;
@@ -103,6 +118,8 @@ uint32_t musicPosition()
 uint32_t musicLength() { return player ? framesToMs(player->trackFrames()) : 0; }
 
 uint64_t musicUnderrunFrames() { return player ? player->underrunFrames() : 0; }
+
+void setAudioCallbackHook(AudioCallbackHook hook) { callbackHook.store(hook, std::memory_order_release); }
 
 void closeMusic()
 {

@@ -15,7 +15,9 @@ struct TapReading {
 
 class PlaybackTap {
 public:
-    static constexpr size_t HistoryFrames = 16384;   // channel-0 samples kept, about 0.37 s at 44.1 kHz
+    // Channel-0 samples kept, about 0.74 s at 44.1 kHz: the device's buffer (what is handed over but not
+    // yet heard) and as much again for a reader that stalls.
+    static constexpr size_t HistoryFrames = 32768;
 
     PlaybackTap();
     PlaybackTap(const PlaybackTap&) = delete;

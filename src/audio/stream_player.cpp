@@ -56,7 +56,7 @@ int StreamPlayer::open(const char* fileName)
     return result;
 }
 
-void StreamPlayer::setLatencyFrames(uint32_t frames) { latencyFrames_ = std::min<uint32_t>(frames, MaxCallbackFrames); }
+void StreamPlayer::setLatencyFrames(uint32_t frames) { latencyFrames_ = std::min(frames, MaxLatencyFrames); }
 
 bool StreamPlayer::decodeStep()
 {

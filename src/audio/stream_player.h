@@ -25,7 +25,8 @@ class StreamPlayer {
 public:
     static constexpr size_t RingFrames = 65536;        // about 1.5 s decoded ahead
     static constexpr size_t DecodeChunkFrames = 4096;  // per decoder step
-    static constexpr size_t MaxCallbackFrames = 4096;  // handled per publish; longer buffers go in pieces
+    static constexpr size_t MaxCallbackFrames = 8192;  // handled per publish; longer buffers go in pieces
+    static constexpr uint32_t MaxLatencyFrames = 2 * MaxCallbackFrames;   // the tap's history keeps twice that
 
     StreamPlayer();
     ~StreamPlayer();   // stops the decoder thread
@@ -34,7 +35,7 @@ public:
 
     // --- Setting up (main thread, before the device runs)
     int open(const char* fileName);                  // MusicOk or a MusicError (see music_errors.h)
-    void setLatencyFrames(uint32_t frames);          // the device's buffer, 0..MaxCallbackFrames
+    void setLatencyFrames(uint32_t frames);          // handed over but not yet heard, 0..MaxLatencyFrames
     bool decodeStep();                               // one chunk into the ring; false if full or finished
     void prefill(size_t frames);                     // decode on this thread until that much is queued
     int startDecoderThread();                        // MusicOk or DecoderThreadFailed

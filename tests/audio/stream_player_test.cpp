@@ -120,6 +120,6 @@ TEST_F(StreamPlayerTest, LiveSpectrumEqualsTheOfflineOneAtTheSameFrame)
         for (int k = 0; k < AnalysisBins; ++k) ASSERT_EQ(live[k], offline[k]) << "frame " << frame << " entry " << k;
     }
     EXPECT_FALSE(player.spectrumAt(10 * Buffer + 1, analyser, live)) << "not handed over yet";
-    for (int k = 10; k < 30; ++k) player.fill(buffer.data(), Buffer, 1 + k * BufferNs);
+    for (int k = 10; k < 45; ++k) player.fill(buffer.data(), Buffer, 1 + k * BufferNs);
     EXPECT_FALSE(player.spectrumAt(5000, analyser, live)) << "long overwritten";
 }

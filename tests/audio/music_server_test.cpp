@@ -1,0 +1,66 @@
+// The music through a real PulseAudio server (private, null sink, started here; needs no sound card),
+// with the audio callback held up now and then as a busy machine holds it up. The sink's monitor
+// shows what the server really played: the audio queued ahead of the device must outlast each delay.
+#include <gtest/gtest.h>
+
+#include <time.h>
+
+#include "audio/music.h"
+#include "support/process.h"
+#include "support/sound_server.h"
+#include "support/temp_dir.h"
+#include "support/tone_track.h"
+
+namespace {
+// Every half second of wall clock the next callback comes 40, 50 or 60 ms late, in turn: the late
+// callbacks a -j4 build beside the show produced on two cores (longer ones were rarer).
+void lateNowAndThen()
+{
+    static double lastDelay = monotonicSeconds();
+    static int turn = 0;
+    if (monotonicSeconds() - lastDelay < 0.5) return;
+    const long ms = 40 + 10 * (turn++ % 3);
+    struct timespec nap = {0, ms * 1'000'000};
+    nanosleep(&nap, nullptr);
+    lastDelay = monotonicSeconds();
+}
+}  // namespace
+
+TEST(MusicServerTest, LateCallbacksLeaveNoHoleInWhatTheServerPlays)
+{
+    if (!PulseServer::missing().empty()) GTEST_SKIP() << PulseServer::missing();
+    ASSERT_EQ(lameMissing(), "");
+    TempDir dir;
+    Tone tone;
+    tone.seconds = 5;
+    const std::string track = makeToneMp3(dir.path(), "tone.mp3", tone);
+    PulseServer server;
+    MonitorRecording recording(server, dir.file("monitor.raw"));
+
+    const ProcessResult run = runInChild([&] {
+        server.applyToThisProcess();
+        setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+        setAudioCallbackHook(lateNowAndThen);
+        initMusic(track.c_str());
+        while (musicPosition() < musicLength()) {
+            struct timespec nap = {0, 5'000'000};
+            nanosleep(&nap, nullptr);
+        }
+        // Until the last of the music has left the server, so the recording holds all of it.
+        struct timespec drain = {0, 500'000'000};
+        nanosleep(&drain, nullptr);
+        closeMusic();
+    });
+    const std::vector<int16_t> played = recording.stop();
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+
+    // The tone never falls silent for two frames running; an underrun is silence of a millisecond or more.
+    const std::vector<Hole> holes = silentHoles(played, 2, 44);
+    size_t heard = 0;
+    for (int16_t s : played) heard += s != 0;
+    ASSERT_GT(heard, size_t(2 * 44100 * 4.5)) << "the monitor recorded too little of the track";
+    for (const Hole& h : holes) {
+        ADD_FAILURE() << "silence of " << h.frames * 1000.0 / 44100 << " ms at " << h.startFrame / 44100.0
+                      << " s of the recording";
+    }
+}
