@@ -26,7 +26,8 @@ open(sys.argv[1], "wb").write(png)
 open(sys.argv[2], "wb").write(png[:len(png) * 2 // 3])
 PY
 frames=66150 tone=1000  # 1.5 s at 44.1 kHz
-sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 1.5 sine "$tone" vol 0.5
+# -D: no dither, so the same file every run.
+sox -D -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 1.5 sine "$tone" vol 0.5
 lame --quiet "$work/tone.wav" "$work/tone.mp3"
 
 emcmake cmake -S "$here/depcheck" -B "$work/build" -DCMAKE_BUILD_TYPE=Release -DSHOW_WEB_DEPS="$prefix" >"$work/configure.log"
