@@ -5,6 +5,9 @@
 #   ./setup.sh --capture  that, plus ffmpeg, which the capture tool encodes MP4 with
 #   ./setup.sh --package  that, plus what building the .deb and checking it in a clean chroot need
 #   ./setup.sh --fuzz   that, plus clang and its sanitizer and libFuzzer runtimes (the SHOW_FUZZ build)
+#   ./setup.sh --web    that, plus emscripten, chromium and what building the wasm libraries needs; adds a
+#                       deb-src entry for bookworm, fetches those libraries' Debian sources into build-web/deps/src
+#                       and installs tests/web's npm packages (--test does all of this too)
 # As root it runs apt-get; otherwise it prints the exact apt-get line to run and stops.
 set -euo pipefail
 
@@ -26,10 +29,15 @@ test_packages=(libgtest-dev googletest libbenchmark-dev libebur128-dev xdotool l
 capture_packages=(ffmpeg "${egl_packages[@]}")
 package_packages=(dpkg-dev debootstrap)
 fuzz_packages=(clang libclang-rt-14-dev)
+# nodejs brings npm with it when it comes from outside Debian (and then conflicts with Debian's npm).
+web_packages=(emscripten nodejs chromium dpkg-dev autoconf automake libtool make patch sox lame python3)
+command -v npm >/dev/null || web_packages+=(npm)
 
 wanted=("${packages[@]}")
+web=0
 case "${1:-}" in
-  --test) wanted+=("${test_packages[@]}") ;;
+  --test) wanted+=("${test_packages[@]}" "${web_packages[@]}"); web=1 ;;
+  --web) wanted+=("${web_packages[@]}"); web=1 ;;
   --capture) wanted+=("${capture_packages[@]}") ;;
   --package) wanted+=("${package_packages[@]}") ;;
   --fuzz) wanted+=("${fuzz_packages[@]}") ;;
@@ -39,13 +47,52 @@ missing=()
 for p in "${wanted[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then missing+=("$p"); fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
-install_line="apt-get install -y ${missing[*]}"
-if [ "$(id -u)" -ne 0 ]; then
-  echo "Missing Debian packages. Run as root:"
-  echo "  apt-get update && $install_line"
-  exit 1
+# The wasm libraries build from Debian's source packages, which apt-get source finds only with a deb-src
+# entry; it copies the URI and key of the bookworm deb entry, so it uses the same mirror.
+deb_src_file=/etc/apt/sources.list.d/show-deb-src.sources
+deb_src_missing() {
+  ! apt-get indextargets --format '$(TARGET_OF) $(RELEASE)' | grep -qx 'deb-src bookworm'
+}
+deb_src_entry() {
+  local uri entry file n key
+  read -r uri entry < <(apt-get indextargets --format '$(TARGET_OF) $(RELEASE) $(REPO_URI) $(SOURCESENTRY)' |
+    awk '$1 == "deb" && $2 == "bookworm" {print $3, $4; exit}')
+  [ -n "$uri" ] || { echo "no deb entry for bookworm in apt's sources" >&2; return 1; }
+  file=${entry%:*} n=${entry##*:}
+  if [[ $file == *.sources ]]; then
+    key=$(awk -v n="$n" 'BEGIN{RS=""} NR==n' "$file" | sed -n 's/^Signed-By:[[:space:]]*//Ip')
+  else
+    key=$(sed -n "${n}s/.*signed-by=\([^] ]*\).*/\1/p" "$file")
+  fi
+  printf 'Types: deb-src\nURIs: %s\nSuites: bookworm\nComponents: main\n' "$uri"
+  [ -z "$key" ] || printf 'Signed-By: %s\n' "$key"
+}
+add_deb_src=0
+[ $web -eq 1 ] && deb_src_missing && add_deb_src=1
+
+if [ ${#missing[@]} -gt 0 ] || [ $add_deb_src -eq 1 ]; then
+  install_line="apt-get install -y ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    if [ $add_deb_src -eq 1 ]; then
+      echo "No deb-src entry for bookworm. Run as root:"
+      echo "  cat > $deb_src_file <<'END'"
+      deb_src_entry
+      echo "END"
+      [ ${#missing[@]} -gt 0 ] || echo "  apt-get update"
+    fi
+    [ ${#missing[@]} -eq 0 ] || { echo "Missing Debian packages. Run as root:"; echo "  apt-get update && $install_line"; }
+    exit 1
+  fi
+  [ $add_deb_src -eq 0 ] || deb_src_entry >"$deb_src_file"
+  apt-get update -q
+  [ ${#missing[@]} -eq 0 ] || DEBIAN_FRONTEND=noninteractive $install_line
 fi
-apt-get update -q
-DEBIAN_FRONTEND=noninteractive $install_line
+
+if [ $web -eq 1 ]; then
+  # Fetched here, never at build time; the build (tools/web/build-deps.sh build-web/deps) runs offline.
+  root=$(cd "$(dirname "$0")" && pwd)
+  "$root/tools/web/build-deps.sh" --fetch "$root/build-web/deps"
+  # puppeteer-core drives Debian's chromium and downloads no browser; the lock file pins what it brings.
+  [ -d "$root/tests/web/node_modules/puppeteer-core" ] || (cd "$root/tests/web" && npm ci --no-audit --no-fund)
+fi
