@@ -43,6 +43,7 @@ struct WebShow {
     ShowRun run;
     std::unique_ptr<ScriptedHost> scripted;
     long targetFrame = 0;
+    bool closingTold = false;
     std::FILE* eventsFile = nullptr;
     std::unique_ptr<EventLog> log;
 };
@@ -134,7 +135,13 @@ void animationFrame()
     }
     case Stage::WaitingForStart: return;
     case Stage::Playing:
-        if (show->run.step(show->live)) return;
+        if (show->run.step(show->live)) {
+            if (show->run.phase() == ShowRun::Phase::Closing && !show->closingTold) {
+                show->closingTold = true;
+                tellPage("closing", 0);
+            }
+            return;
+        }
         closeMusic();
         closeVideo();
         show->stage = Stage::Over;

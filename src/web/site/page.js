@@ -26,6 +26,7 @@
 
   function show(text, isError) {
     overlay.hidden = false;
+    overlay.className = '';
     message.textContent = text;
     message.className = isError ? 'error' : '';
   }
@@ -79,8 +80,9 @@
     Module.audioContext = audioContext;
     audioContext.resume();
     overlay.hidden = true;
+    document.getElementById('progress').hidden = true;
     document.body.classList.add('playing');
-    canvas.focus();
+    window.showFigures.startedAt = performance.now();
     Module._web_start();
     // A browser may keep the context suspended despite the gesture (site settings, no output device).
     setTimeout(() => {
@@ -116,6 +118,8 @@
     } else if (what === 'startable') {
       if (params.has('autostart')) startOnGesture();   // only where autoplay is allowed (tests)
       else waitForGesture();
+    } else if (what === 'closing') {
+      window.showFigures.closingAt = performance.now();
     } else if (what === 'ready') {
       overlay.hidden = true;
       document.title = 'ready';
@@ -125,6 +129,8 @@
       document.body.classList.remove('playing');
       window.showFigures.ended = what;
       show(what === 'over' ? 'The end.' : 'Stopped.', false);
+      overlay.className = 'ended';
+      document.getElementById('progress').hidden = true;
       if (what === 'escaped') canvas.hidden = true;   // as the desktop closes its window
       again.hidden = false;
     }
