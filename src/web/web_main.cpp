@@ -24,7 +24,7 @@
 #include "web/web.h"
 
 namespace {
-constexpr double SliceBudgetMs = 12;      // per animation frame while loading: the page stays smooth
+constexpr double SliceBudgetMs = 25;      // per animation frame while loading: the progress bar still moves
 constexpr double StepBudgetMs = 40;       // per animation frame while stepping to the asked moment
 constexpr const char* EventsFile = "/events.jsonl";
 

@@ -54,12 +54,14 @@ async function serve(dir) {
   return {url: 'http://127.0.0.1:' + port + '/index.html', stop: () => server.kill()};
 }
 
-async function withBrowser(body) {
+const BrowserArgs = ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
+                     '--autoplay-policy=no-user-gesture-required'];
+
+async function withBrowser(body, args = BrowserArgs) {
   const browser = await puppeteer.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,   // --headless=new with this puppeteer-core
-    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-           '--autoplay-policy=no-user-gesture-required'],
+    args: args,
   });
   try {
     return await body(browser);
@@ -74,6 +76,10 @@ async function openPage(browser, url) {
   page.consoleErrors = [];
   page.on('console', (m) => { if (m.type() === 'error') page.consoleErrors.push(m.text()); });
   page.on('pageerror', (e) => page.consoleErrors.push(String(e)));
+  if (process.env.WEB_TEST_CONSOLE) {
+    page.on('console', (m) => console.log('  console.' + m.type() + ': ' + m.text()));
+    page.on('framenavigated', (f) => console.log('  navigated: ' + f.url()));
+  }
   await page.goto(url);
   return page;
 }
@@ -256,7 +262,25 @@ async function badFiles({site}) {
   });
 }
 
-const cases = {frames, events, live, ending, 'bad-files': badFiles};
+// A browser without WebGL: a message on the page, never a blank canvas.
+async function noWebgl({url}) {
+  const cases = [
+    {name: 'no WebGL', args: BrowserArgs.concat(['--disable-3d-apis']), expect: /WebGL is not available/},
+  ];
+  for (const c of cases) {
+    await withBrowser(async (browser) => {
+      const page = await openPage(browser, url + '?autostart');
+      await page.waitForFunction(() => document.getElementById('message').className === 'error' &&
+                                       !document.getElementById('overlay').hidden, {timeout: 60000, polling: 200})
+          .catch(() => {});
+      const shown = await page.evaluate(() => document.getElementById('message').textContent);
+      console.log(c.name + ': "' + shown + '"');
+      if (!c.expect.test(shown)) fail(c.name + ': no message on the page');
+    }, c.args);
+  }
+}
+
+const cases = {frames, events, live, ending, 'bad-files': badFiles, 'no-webgl': noWebgl};
 if (!cases[caseName]) {
   console.log('unknown case ' + caseName + '; cases: ' + Object.keys(cases).join(', '));
   process.exit(2);
