@@ -188,6 +188,9 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
 extern "C" EMSCRIPTEN_KEEPALIVE void web_start()
 {
     if (!show || show->stage != Stage::WaitingForStart) return;
+    // Keys pressed while the page loaded or waited belong to the page, not to the show.
+    endFrame();
+    endFrame();
     initMusic(TrackFileName);
     show->stage = Stage::Playing;
 }

@@ -98,7 +98,8 @@
     document.getElementById('progress').hidden = true;
     let started = false;
     const go = (e) => {
-      if (started || (e.type === 'keydown' && (e.key === 'f' || e.key === 'F'))) return;
+      // F toggles full screen; Escape, held as the show starts, would end it at once.
+      if (started || (e.type === 'keydown' && ['f', 'F', 'Escape'].includes(e.key))) return;
       started = true;
       window.removeEventListener('pointerdown', go);
       window.removeEventListener('keydown', go);
