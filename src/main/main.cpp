@@ -10,7 +10,9 @@ int main(int, char**)
     startShow();
     initMusic(TrackFileName);
     LiveHost host;
-    if (runFrameLoop(host) == LoopExit::ShowOver) runClosingScreen(host);
+    ShowRun run;   // the same steps a browser takes, one per animation frame
+    while (run.step(host)) {
+    }
     closeMusic();
     closeVideo();
     return 0;

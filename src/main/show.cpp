@@ -35,21 +35,31 @@ void startShow()
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
 
+FrameStep showFrame(ShowHost& host)
+{
+    host.fetchSpectrum();
+    const float t = float(host.musicPosition()) / 1000.0f;
+    dispatchCues(t, CueLifetime);
+    renderScene(t);
+    host.endFrame();
+    if (host.escapePressed()) return FrameStep::Escape;
+
+    const uint32_t position = host.musicPosition();
+    const uint32_t length = host.musicLength();
+    // The show outlives the music: it waits for the last fragment to fade.
+    if (position < length || !ActiveFragments.empty()) return FrameStep::Continue;
+    return FrameStep::ShowOver;
+}
+
+namespace {
+LoopExit loopExitOf(FrameStep step) { return step == FrameStep::Escape ? LoopExit::Escape : LoopExit::ShowOver; }
+}  // namespace
+
 LoopExit runFrameLoop(ShowHost& host)
 {
     for (;;) {
-        host.fetchSpectrum();
-        const float t = float(host.musicPosition()) / 1000.0f;
-        dispatchCues(t, CueLifetime);
-        renderScene(t);
-        host.endFrame();
-        if (host.escapePressed()) return LoopExit::Escape;
-
-        const uint32_t position = host.musicPosition();
-        const uint32_t length = host.musicLength();
-        // The show outlives the music: it waits for the last fragment to fade.
-        if (position < length || !ActiveFragments.empty()) continue;
-        return LoopExit::ShowOver;
+        const FrameStep step = showFrame(host);
+        if (step != FrameStep::Continue) return loopExitOf(step);
     }
 }
 
@@ -69,13 +79,47 @@ void drawClosingFrame(float now)
     disableTexturing();
 }
 
+FrameStep closingFrame(ShowHost& host, float closingStart)
+{
+    if (!(double(demoTime() - closingStart) < ClosingDuration)) return FrameStep::ShowOver;
+    drawClosingFrame(demoTime());
+    host.endFrame();
+    if (host.escapePressed()) return FrameStep::Escape;
+    return FrameStep::Continue;
+}
+
 LoopExit runClosingScreen(ShowHost& host)
 {
     const float start = demoTime();
     for (;;) {
-        if (!(double(demoTime() - start) < ClosingDuration)) return LoopExit::ShowOver;
-        drawClosingFrame(demoTime());
-        host.endFrame();
-        if (host.escapePressed()) return LoopExit::Escape;
+        const FrameStep step = closingFrame(host, start);
+        if (step != FrameStep::Continue) return loopExitOf(step);
     }
+}
+
+bool ShowRun::step(ShowHost& host)
+{
+    if (phase_ == Phase::Playing) {
+        const FrameStep step = showFrame(host);
+        if (step == FrameStep::Continue) return true;
+        if (step == FrameStep::Escape) return end(LoopExit::Escape);
+        // The closing clock starts in the step that ends the frame loop, as in the unbroken loop, so
+        // a host's pause before the next step cannot shorten the closing image.
+        phase_ = Phase::Closing;
+        closingStart_ = demoTime();
+        return true;
+    }
+    if (phase_ == Phase::Closing) {
+        const FrameStep step = closingFrame(host, closingStart_);
+        if (step == FrameStep::Continue) return true;
+        return end(loopExitOf(step));
+    }
+    return false;
+}
+
+bool ShowRun::end(LoopExit how)
+{
+    exit_ = how;
+    phase_ = Phase::Ended;
+    return false;
 }

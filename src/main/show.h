@@ -25,6 +25,8 @@ public:
 };
 
 enum class LoopExit { Escape, ShowOver };
+// What one pass of a loop left: go on with the next frame, or how the loop ended.
+enum class FrameStep { Continue, Escape, ShowOver };
 
 constexpr int ShowWidth = 1024;                  // pixels
 constexpr int ShowHeight = 768;                  // pixels
@@ -35,7 +37,26 @@ constexpr const char* TrackFileName = "bass_300808.mp3";
 // --- Start-up (after initVideo, before initMusic)
 void startShow();  // anchor points, all textures, the cue list and blending, in that fixed order
 
-// --- Running
+// --- Running, one frame at a time (for hosts that own the loop themselves, such as a browser)
+FrameStep showFrame(ShowHost& host);                         // one frame of the show, with its end test
+FrameStep closingFrame(ShowHost& host, float closingStart);  // one closing frame; closingStart: demoTime s
+
+// The whole sequence, frame loop then closing screen, advanced one displayed frame per step().
+class ShowRun {
+public:
+    enum class Phase { Playing, Closing, Ended };
+    bool step(ShowHost& host);   // one frame (or the closing screen's end test); false once Ended
+    Phase phase() const { return phase_; }
+    LoopExit exit() const { return exit_; }   // how it ended; meaningful once Ended
+
+private:
+    bool end(LoopExit how);
+    Phase phase_ = Phase::Playing;
+    LoopExit exit_ = LoopExit::ShowOver;
+    float closingStart_ = 0;   // demoTime seconds
+};
+
+// --- Running to the end (the desktop show and the offline tools)
 LoopExit runFrameLoop(ShowHost& host);      // until Escape, or the music is over and no fragment lives
 LoopExit runClosingScreen(ShowHost& host);  // 2.1 s of end.png pulsing, or until Escape
 void drawClosingFrame(float now);           // one closing frame at demoTime now (seconds)

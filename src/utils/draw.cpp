@@ -61,12 +61,23 @@ void drawTexturedMesh(const CoverMesh& mesh, float x0, float y0, float x1, float
         positions[2 * i] = mix(x0, x1, mesh.points[i].s);
         positions[2 * i + 1] = mix(y0, y1, mesh.points[i].t);
     }
+#ifdef __EMSCRIPTEN__
+    // WebGL's fixed-function emulation reads client-side indices as 16-bit only, and takes a normal
+    // outside glBegin/glEnd as a vertex attribute; lighting is off, so the normal changes nothing.
+    static std::vector<uint16_t> indices;
+    indices.assign(mesh.triangles.begin(), mesh.triangles.end());
+    const GLenum indexType = GL_UNSIGNED_SHORT;
+    const void* indexData = indices.data();
+#else
     glNormal3f(0, 0, 1);
+    const GLenum indexType = GL_UNSIGNED_INT;
+    const void* indexData = mesh.triangles.data();
+#endif
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, positions.data());
     glTexCoordPointer(2, GL_FLOAT, 0, mesh.points.data());
-    glDrawElements(GL_TRIANGLES, GLsizei(mesh.triangles.size()), GL_UNSIGNED_INT, mesh.triangles.data());
+    glDrawElements(GL_TRIANGLES, GLsizei(mesh.triangles.size()), indexType, indexData);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
 }

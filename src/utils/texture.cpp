@@ -33,14 +33,28 @@ uint32_t uploadTexture(const Image& image)
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
-    const GLenum format = pixelFormat(image.channels);
+    GLenum format = pixelFormat(image.channels);
+    const uint8_t* pixels = image.pixels.data();
+#ifdef __EMSCRIPTEN__
+    // WebGL's emulated modulate multiplies colour by the sample too, and an alpha texture samples
+    // black: the mask goes up as luminance-alpha with white luminance, which modulates as alpha does.
+    std::vector<uint8_t> luminanceAlpha;
+    if (format == GL_ALPHA) {
+        luminanceAlpha.resize(image.pixels.size() * 2);
+        for (size_t i = 0; i < image.pixels.size(); ++i) {
+            luminanceAlpha[2 * i] = 255;
+            luminanceAlpha[2 * i + 1] = image.pixels[i];
+        }
+        format = GL_LUMINANCE_ALPHA;
+        pixels = luminanceAlpha.data();
+    }
+#endif
 
     // Rows are tightly packed, so any row length must be accepted, not only multiples of four.
     GLint previousAlignment = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &previousAlignment);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), image.width, image.height, 0, format, GL_UNSIGNED_BYTE,
-                 image.pixels.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), image.width, image.height, 0, format, GL_UNSIGNED_BYTE, pixels);
     glPixelStorei(GL_UNPACK_ALIGNMENT, previousAlignment);
 
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);

@@ -117,6 +117,47 @@ TEST_F(ShowLoopTest, ClosingScreenLastsTwoPointOneSecondsOfClock)
     EXPECT_EQ(quick.frames, 5);
 }
 
+// Stepped one frame at a time, the show must draw the same frames as the unbroken loops: the same
+// playing frames, the closing screen after them only when the show ran out, timed from its end.
+TEST_F(ShowLoopTest, SteppedRunMatchesTheUnbrokenLoops)
+{
+    struct Case {
+        const char* name;
+        int escapeAtFrame;
+        int frames;     // frames the unbroken loops end
+        LoopExit exit;
+        ShowRun::Phase lastDrawn;  // the phase of the last frame drawn
+    };
+    const Case cases[] = {
+        {"runs out, then 2.1 s closing", -1, 4 + 21, LoopExit::ShowOver, ShowRun::Phase::Closing},
+        {"Escape while playing skips the closing", 2, 2, LoopExit::Escape, ShowRun::Phase::Playing},
+        {"Escape in the closing screen", 6, 6, LoopExit::Escape, ShowRun::Phase::Closing},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedTestHost host;
+        host.frameMs = 100;
+        host.positions = {0, 400, 800, 999, 1000};
+        host.escapeAtFrame = c.escapeAtFrame;
+        ShowRun run;
+        ShowRun::Phase drawnIn = run.phase();
+        int steps = 0;
+        while (true) {
+            const ShowRun::Phase before = run.phase();
+            const int framesBefore = host.frames;
+            if (!run.step(host)) break;
+            if (host.frames > framesBefore) drawnIn = before;
+            ASSERT_LT(++steps, 100);
+        }
+        EXPECT_EQ(run.phase(), ShowRun::Phase::Ended);
+        EXPECT_EQ(run.exit(), c.exit);
+        EXPECT_EQ(host.frames, c.frames);
+        EXPECT_EQ(drawnIn, c.lastDrawn);
+        EXPECT_FALSE(run.step(host));  // an ended run draws nothing more
+        EXPECT_EQ(host.frames, c.frames);
+    }
+}
+
 TEST(ClosingOpacity, PulsesBetweenPointEightAndOne)
 {
     float lowest = 1, highest = 0;

@@ -1,0 +1,217 @@
+// The page around the show: it checks WebGL, fetches the track and the images with a progress bar,
+// hands them to the wasm module's file system, waits for the gesture that may start sound, keeps
+// the 1024x768 picture scaled to the window with black bars, toggles full screen, and shows every
+// failure as text. index.html?step=FPS&at=T[&events] is the automation contract (README).
+'use strict';
+(function () {
+  const ShowWidth = 1024, ShowHeight = 768;
+  const TrackFile = 'bass_300808.mp3';
+  const ImageFiles = [];
+  for (let i = 0; i < 6; i++) ImageFiles.push('ec' + i + '.png');
+  for (let i = 0; i < 20; i++) ImageFiles.push('blend' + String(i).padStart(2, '0') + '.png');
+  ImageFiles.push('big-circle.png', 'path1.png', 'typo1.png', 'typo2.png', 'typo3.png', 'star.png', 'typo0.png',
+                  'm0.png', 'l2.png', 'end.png');
+  const Files = ImageFiles.concat([TrackFile]);
+  const DownloadShare = 0.7;   // of the progress bar; decoding the track fills the rest
+
+  const params = new URLSearchParams(location.search);
+  const stepped = params.has('step');
+  const stage = document.getElementById('stage');
+  const canvas = document.getElementById('canvas');
+  const overlay = document.getElementById('overlay');
+  const message = document.getElementById('message');
+  const bar = document.querySelector('#progress div');
+  const again = document.getElementById('again');
+  let failed = false;
+
+  function show(text, isError) {
+    overlay.hidden = false;
+    overlay.className = '';
+    message.textContent = text;
+    message.className = isError ? 'error' : '';
+  }
+  function progress(fraction) { bar.style.width = (100 * Math.max(0, Math.min(1, fraction))).toFixed(1) + '%'; }
+  function fail(text) {
+    if (failed) return;
+    failed = true;
+    canvas.hidden = true;
+    document.getElementById('progress').hidden = true;
+    show(text, true);
+    if (stepped) document.title = 'error: ' + text;
+  }
+
+  // Undistorted, as large as the window allows, centred on black.
+  function fit() {
+    const scale = Math.min(window.innerWidth / ShowWidth, window.innerHeight / ShowHeight);
+    canvas.style.width = Math.floor(ShowWidth * scale) + 'px';
+    canvas.style.height = Math.floor(ShowHeight * scale) + 'px';
+  }
+  window.addEventListener('resize', fit);
+  fit();
+
+  function toggleFullScreen() {
+    if (document.fullscreenElement) document.exitFullscreen();
+    else if (stage.requestFullscreen) stage.requestFullscreen().catch(() => {});
+  }
+  window.addEventListener('keydown', (e) => { if (e.key === 'f' || e.key === 'F') toggleFullScreen(); });
+  stage.addEventListener('dblclick', toggleFullScreen);
+  again.addEventListener('click', () => location.reload());
+
+  const probe = document.createElement('canvas');
+  if (!probe.getContext('webgl')) {
+    fail('This browser cannot draw the show: WebGL is not available (it may be switched off, or the graphics driver is blocked).');
+    return;
+  }
+
+  // --- Starting the sound: only a gesture may, so the show starts on one.
+  let audioContext = null;
+  function startOnGesture() {
+    const AudioContextClass = window.AudioContext || window.webkitAudioContext;
+    if (!AudioContextClass) {
+      fail('This browser has no Web Audio: the show cannot play its sound.');
+      return;
+    }
+    try {
+      audioContext = new AudioContextClass({sampleRate: 44100, latencyHint: 'interactive'});
+    } catch (e) {
+      fail('The sound could not start: ' + e.message);
+      return;
+    }
+    Module.audioContext = audioContext;
+    audioContext.resume();
+    overlay.hidden = true;
+    document.getElementById('progress').hidden = true;
+    document.body.classList.add('playing');
+    window.showFigures.startedAt = performance.now();
+    Module._web_start();
+    // A browser may keep the context suspended despite the gesture (site settings, no output device).
+    setTimeout(() => {
+      if (failed || audioContext.state === 'running' || audioContext.state === 'closed') return;
+      show('The browser is holding back the sound. Click or press a key to let it play.', true);
+      const retry = () => { audioContext.resume(); overlay.hidden = true; };
+      window.addEventListener('pointerdown', retry, {once: true});
+      window.addEventListener('keydown', retry, {once: true});
+    }, 1500);
+  }
+  function waitForGesture() {
+    show('Click or press a key to start.\nF or a double-click: full screen. Escape: end.', false);
+    document.getElementById('progress').hidden = true;
+    let started = false;
+    const go = (e) => {
+      // F toggles full screen; Escape, held as the show starts, would end it at once.
+      if (started || (e.type === 'keydown' && ['f', 'F', 'Escape'].includes(e.key))) return;
+      started = true;
+      window.removeEventListener('pointerdown', go);
+      window.removeEventListener('keydown', go);
+      startOnGesture();
+    };
+    window.addEventListener('pointerdown', go);
+    window.addEventListener('keydown', go);
+  }
+
+  // --- What the module reports
+  function onShowState(what, value) {
+    if (what === 'decoding') {
+      progress(DownloadShare + (1 - DownloadShare) * value);
+    } else if (what === 'decoded') {
+      window.showFigures.decodedTrackBytes = value;
+      window.showFigures.decodedAt = performance.now();
+    } else if (what === 'startable') {
+      if (params.has('autostart')) startOnGesture();   // only where autoplay is allowed (tests)
+      else waitForGesture();
+    } else if (what === 'closing') {
+      window.showFigures.closingAt = performance.now();
+    } else if (what === 'ready') {
+      overlay.hidden = true;
+      document.title = 'ready';
+    } else if (what.startsWith('error: ')) {
+      fail(what.slice(7));
+    } else if (what === 'over' || what === 'escaped') {
+      document.body.classList.remove('playing');
+      window.showFigures.ended = what;
+      show(what === 'over' ? 'The end.' : 'Stopped.', false);
+      overlay.className = 'ended';
+      document.getElementById('progress').hidden = true;
+      if (what === 'escaped') canvas.hidden = true;   // as the desktop closes its window
+      again.hidden = false;
+    }
+  }
+
+  window.showFigures = {loadStartedAt: performance.now()};
+  window.Module = {
+    canvas: canvas,
+    preserveDrawingBuffer: stepped,
+    print: (text) => console.log(text),
+    printErr: (text) => console.warn(text),
+    onShowFailure: fail,
+    onShowState: onShowState,
+    onAbort: (what) => fail('The show stopped: ' + what),
+  };
+  window.showEvents = () => Module.FS.readFile(Module.UTF8ToString(Module._web_events_file()), {encoding: 'utf8'});
+  window.showAudioClock = () => ({
+    contextTime: Module._web_audio_clock(0), baseLatency: Module._web_audio_clock(1),
+    outputLatency: Module._web_audio_clock(2), heardSeconds: Module._web_audio_clock(3),
+    musicPositionMs: Module._web_audio_clock(4), performanceNow: performance.now(),
+    state: audioContext ? audioContext.state : 'none',
+  });
+
+  // --- Loading: every file fetched (with the bytes counted for the bar), the module compiled, then
+  // the files go into the module's file system. A file the server does not have is left out, so the
+  // show meets it as missing and says so in its own words, as on the desktop.
+  const expected = new Map(), received = new Map();
+  function updateDownload() {
+    let want = 0, got = 0;
+    for (const name of Files) {
+      want += expected.get(name) || 0;
+      got += received.get(name) || 0;
+    }
+    if (want > 0) progress(DownloadShare * got / want);
+  }
+  async function fetchFile(name) {
+    let response;
+    try {
+      response = await fetch(name);
+    } catch (e) {
+      return null;
+    }
+    if (!response.ok) return null;
+    expected.set(name, Number(response.headers.get('Content-Length')) || 0);
+    const reader = response.body.getReader();
+    const chunks = [];
+    let length = 0;
+    for (;;) {
+      const {done, value} = await reader.read();
+      if (done) break;
+      chunks.push(value);
+      length += value.length;
+      received.set(name, length);
+      updateDownload();
+    }
+    const bytes = new Uint8Array(length);
+    let at = 0;
+    for (const c of chunks) {
+      bytes.set(c, at);
+      at += c.length;
+    }
+    return bytes;
+  }
+
+  const runtimeReady = new Promise((resolve) => { Module.onRuntimeInitialized = resolve; });
+  const downloads = Promise.all(Files.map((name) => fetchFile(name).then((bytes) => [name, bytes])));
+  const script = document.createElement('script');
+  script.src = 'show.js';
+  script.onerror = () => fail('The show\'s program (show.js) could not be loaded.');
+  document.body.appendChild(script);
+
+  Promise.all([runtimeReady, downloads]).then(([, files]) => {
+    if (failed) return;
+    window.showFigures.filesLoadedAt = performance.now();
+    for (const [name, bytes] of files) if (bytes) Module.FS.writeFile('/' + name, bytes);
+    const args = [];
+    if (stepped) {
+      args.push('--step', params.get('step') || '', '--at', params.get('at') || '0');
+      if (params.has('events')) args.push('--events');
+    }
+    Module.callMain(args);
+  });
+})();

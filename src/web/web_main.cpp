@@ -1,0 +1,231 @@
+// The show in a browser. The page has put the track and the images into the file system and calls
+// main with its query options; the browser then owns the loop, one animation frame per ShowRun step.
+// The live show: load (progress bar), a start gesture (sound may only start on one), then the very
+// start-up, frame loop and closing screen of the desktop. The stepped show (--step FPS --at T) is
+// showcap's scripted run: both clocks follow the frame number, silent, stopping on frame round(T x FPS).
+#include <emscripten.h>
+
+#include <SDL_opengl.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "audio/music.h"
+#include "event_log.h"
+#include "main/scripted_host.h"
+#include "main/show.h"
+#include "timeline/timeline_events.h"
+#include "utils/format.h"
+#include "utils/video.h"
+#include "web/web.h"
+
+namespace {
+constexpr double SliceBudgetMs = 25;      // per animation frame while loading: the progress bar still moves
+constexpr double StepBudgetMs = 40;       // per animation frame while stepping to the asked moment
+constexpr const char* EventsFile = "/events.jsonl";
+
+enum class Stage { Decoding, WaitingForStart, Playing, Stepping, Over };
+
+struct Options {
+    int stepFps = 0;       // 0: the live show
+    double at = 0;         // seconds, the stepped show's moment
+    bool events = false;
+};
+
+struct WebShow {
+    Options options;
+    Stage stage = Stage::Decoding;
+    LiveHost live;
+    ShowRun run;
+    std::unique_ptr<ScriptedHost> scripted;
+    long targetFrame = 0;
+    bool closingTold = false;
+    std::FILE* eventsFile = nullptr;
+    std::unique_ptr<EventLog> log;
+};
+WebShow* show = nullptr;
+
+EM_JS(void, tellPage, (const char* what, double value), {
+    if (Module['onShowState']) Module['onShowState'](UTF8ToString(what), value);
+});
+
+// Seconds, as plain seconds ("83.5") or minutes and seconds ("1:23.5"); negative when unreadable.
+double parseMoment(const char* text)
+{
+    char* end = nullptr;
+    const double first = std::strtod(text, &end);
+    if (end == text) return -1;
+    if (*end == '\0') return first;
+    if (*end != ':') return -1;
+    const char* rest = end + 1;
+    const double seconds = std::strtod(rest, &end);
+    if (end == rest || *end != '\0' || seconds >= 60 || first != std::floor(first)) return -1;
+    return first * 60 + seconds;
+}
+
+// Frames before the asked one still run the whole show logic, as in showcap, with their drawing
+// squeezed into one pixel: the same GL calls, the rasterising nearly free.
+void squeezeDrawing(bool squeeze)
+{
+    if (squeeze) {
+        glViewport(0, 0, 1, 1);
+        glScissor(0, 0, 1, 1);
+        glEnable(GL_SCISSOR_TEST);
+    } else {
+        glViewport(0, 0, ShowWidth, ShowHeight);
+        glDisable(GL_SCISSOR_TEST);
+    }
+}
+
+void startStepping()
+{
+    ScriptedShowOptions script;
+    script.framesPerSecond = show->options.stepFps;
+    script.trackLengthMs = decodedLengthMs();
+    script.spectrumAt = [](uint32_t positionMs, float* out) { decodedSpectrumAt(positionMs, out); };
+    script.escapeAfterFrames = show->targetFrame + 1;
+    script.present = false;
+    script.onFrameEnd = [](long n) { squeezeDrawing(n + 1 != show->targetFrame); };
+    show->scripted = std::make_unique<ScriptedHost>(script);
+    if (show->options.events) {
+        show->eventsFile = std::fopen(EventsFile, "w");
+        show->log = std::make_unique<EventLog>(show->eventsFile);
+        setTimelineObserver(show->log.get());
+    }
+    squeezeDrawing(show->targetFrame != 0);
+    show->stage = Stage::Stepping;
+}
+
+void finishStepping()
+{
+    setTimelineObserver(nullptr);
+    if (show->eventsFile) std::fclose(show->eventsFile);
+    show->eventsFile = nullptr;
+    show->stage = Stage::Over;
+    emscripten_cancel_main_loop();
+    const long drawn = show->scripted->frame();
+    if (show->run.exit() == LoopExit::Escape && drawn == show->targetFrame + 1) {
+        tellPage("ready", double(show->targetFrame));
+    } else {
+        const std::string message = formatString("the show is over after frame %ld, before frame %ld", drawn - 1,
+                                                 show->targetFrame);
+        tellPage(("error: " + message).c_str(), double(drawn - 1));
+    }
+}
+
+void animationFrame()
+{
+    switch (show->stage) {
+    case Stage::Decoding: {
+        const double done = decodeTrackSlice(SliceBudgetMs);
+        tellPage("decoding", done);
+        if (done < 1.0) return;
+        tellPage("decoded", double(decodedTrackBytes()));
+        if (show->options.stepFps > 0) {
+            startStepping();
+        } else {
+            show->stage = Stage::WaitingForStart;
+            tellPage("startable", 0);
+        }
+        return;
+    }
+    case Stage::WaitingForStart: return;
+    case Stage::Playing:
+        if (show->run.step(show->live)) {
+            if (show->run.phase() == ShowRun::Phase::Closing && !show->closingTold) {
+                show->closingTold = true;
+                tellPage("closing", 0);
+            }
+            return;
+        }
+        closeMusic();
+        closeVideo();
+        show->stage = Stage::Over;
+        emscripten_cancel_main_loop();
+        tellPage(show->run.exit() == LoopExit::Escape ? "escaped" : "over", 0);
+        return;
+    case Stage::Stepping: {
+        const double until = emscripten_get_now() + StepBudgetMs;
+        while (emscripten_get_now() < until) {
+            if (!show->run.step(*show->scripted)) {
+                finishStepping();
+                return;
+            }
+        }
+        return;
+    }
+    case Stage::Over: return;
+    }
+}
+
+bool parseOptions(int argc, char** argv, Options& options, std::string& error)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--step" && hasValue) {
+            options.stepFps = std::atoi(argv[++i]);
+            if (options.stepFps <= 0 || options.stepFps > 1000) error = "step must be frames per second, 1..1000";
+        } else if (arg == "--at" && hasValue) {
+            options.at = parseMoment(argv[++i]);
+            if (options.at < 0) error = "at must be seconds or m:ss";
+        } else if (arg == "--events") {
+            options.events = true;
+        } else {
+            error = "unknown option " + arg;
+        }
+        if (!error.empty()) return false;
+    }
+    return true;
+}
+}  // namespace
+
+// The page's start gesture: it has just made the AudioContext; music time 0 is now.
+extern "C" EMSCRIPTEN_KEEPALIVE void web_start()
+{
+    if (!show || show->stage != Stage::WaitingForStart) return;
+    // Keys pressed while the page loaded or waited belong to the page, not to the show.
+    endFrame();
+    endFrame();
+    initMusic(TrackFileName);
+    show->stage = Stage::Playing;
+}
+
+// Where the stepped show's event log is, once it is "ready".
+extern "C" EMSCRIPTEN_KEEPALIVE const char* web_events_file() { return EventsFile; }
+
+// The audio clock as the page sees it, for its latency report: context time, base latency, output
+// latency, heard position (seconds), and the show's musicPosition (ms).
+extern "C" EMSCRIPTEN_KEEPALIVE double web_audio_clock(int field)
+{
+    const AudioClockReading r = readAudioClock();
+    switch (field) {
+    case 0: return r.contextTime;
+    case 1: return r.baseLatency;
+    case 2: return r.outputLatency;
+    case 3: return r.heardSeconds;
+    default: return double(musicPosition());
+    }
+}
+
+int main(int argc, char** argv)
+{
+    show = new WebShow;
+    std::string error;
+    if (!parseOptions(argc, argv, show->options, error)) {
+        tellPage(("error: " + error).c_str(), 0);
+        return 1;
+    }
+    if (show->options.stepFps > 0) show->targetFrame = std::lround(show->options.at * show->options.stepFps);
+
+    initVideo(ShowWidth, ShowHeight, true);
+    startShow();
+    // The stepped show is silent: the track is decoded for its spectrum only.
+    checkFmod(openTrack(TrackFileName, show->options.stepFps == 0));
+    emscripten_set_main_loop(animationFrame, 0, 0);
+    return 0;
+}

@@ -1,0 +1,172 @@
+// The display, input state and wall clock in a browser: the same interface as over SDL 1.2, on the
+// page's canvas. The WebGL context is made through emscripten's browser layer, the one way that also
+// sets up the fixed-function emulation. Key and mouse events arrive between frames and are queued,
+// then applied in endFrame in arrival order, as SDL's queue is drained there on the desktop.
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <SDL_opengl.h>
+
+#include "utils/fatal.h"
+#include "utils/random.h"
+#include "utils/video.h"
+
+namespace {
+constexpr int KeyCount = 512;
+constexpr int EscapeKey = 27;   // SDL 1.2's key code for Escape, the browser's keyCode too
+
+struct InputState {
+    uint8_t keys[KeyCount];
+    uint8_t lastKeys[KeyCount];
+    uint8_t pressed[KeyCount];
+    float mouseX, mouseY;
+    float lastMouseX, lastMouseY;
+    uint8_t mouseDown;
+    uint8_t lastMouseDown;
+};
+
+enum class EventKind { KeyDown, KeyUp, Motion, ButtonDown, ButtonUp };
+struct QueuedEvent {
+    EventKind kind;
+    int key;
+    float x, y;
+};
+
+InputState input{};
+std::vector<QueuedEvent> queue;
+int width = 0;
+int height = 0;
+double startMs = 0;
+TickSource tickSource = nullptr;
+
+bool validKey(int key) { return key >= 0 && key < KeyCount; }
+
+// SDL 1.2 names letters by their lower-case ASCII code; the browser's keyCode is the upper case.
+int sdlKeyOf(unsigned long keyCode)
+{
+    if (keyCode >= 'A' && keyCode <= 'Z') return int(keyCode - 'A' + 'a');
+    if (keyCode < KeyCount) return int(keyCode);
+    return -1;
+}
+
+EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void*)
+{
+    const int key = sdlKeyOf(e->keyCode);
+    if (!validKey(key)) return EM_FALSE;
+    queue.push_back({type == EMSCRIPTEN_EVENT_KEYDOWN ? EventKind::KeyDown : EventKind::KeyUp, key, 0, 0});
+    return key == EscapeKey;   // the page keeps every other key (F for full screen, reload, ...)
+}
+
+// Canvas pixels of the 1024x768 picture, whatever size the page scales the canvas to.
+EM_BOOL onMouse(int type, const EmscriptenMouseEvent* e, void*)
+{
+    double cssWidth = 0, cssHeight = 0;
+    emscripten_get_element_css_size("#canvas", &cssWidth, &cssHeight);
+    const float x = cssWidth > 0 ? float(e->targetX * width / cssWidth) : float(e->targetX);
+    const float y = cssHeight > 0 ? float(e->targetY * height / cssHeight) : float(e->targetY);
+    if (type == EMSCRIPTEN_EVENT_MOUSEMOVE) {
+        queue.push_back({EventKind::Motion, 0, x, y});
+    } else if (e->button == 0) {
+        queue.push_back({type == EMSCRIPTEN_EVENT_MOUSEDOWN ? EventKind::ButtonDown : EventKind::ButtonUp, 0, x, y});
+    }
+    return EM_FALSE;
+}
+
+uint32_t browserTicks() { return uint32_t(emscripten_get_now() - startMs); }
+uint32_t ticks() { return tickSource ? tickSource() : browserTicks(); }
+
+// The canvas was made by the page without alpha, depth or stencil, as the desktop asks of SDL; in the
+// stepped mode its drawing buffer is kept after each frame, so a checker can read the picture back.
+EM_JS(int, createCanvasContext, (), {
+    var canvas = Module['canvas'];
+    if (!canvas) return 0;
+    var attributes = {alpha: false, depth: false, stencil: false, antialias: false, majorVersion: 1,
+                      preserveDrawingBuffer: !!Module['preserveDrawingBuffer']};
+    return Browser.createContext(canvas, true, true, attributes) ? 1 : 0;
+});
+}  // namespace
+
+void initVideo(int w, int h, bool)
+{
+    width = w;
+    height = h;
+    startMs = emscripten_get_now();
+    if (!createCanvasContext()) fatalExit(1, "couldn't initialize SDL: %s\n", "WebGL is not available in this browser");
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
+    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
+    emscripten_set_mousemove_callback("#canvas", nullptr, EM_TRUE, onMouse);
+    emscripten_set_mousedown_callback("#canvas", nullptr, EM_TRUE, onMouse);
+    emscripten_set_mouseup_callback("#canvas", nullptr, EM_TRUE, onMouse);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    seedRandom();
+}
+
+void closeVideo()
+{
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
+    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
+    emscripten_set_mousemove_callback("#canvas", nullptr, EM_TRUE, nullptr);
+    emscripten_set_mousedown_callback("#canvas", nullptr, EM_TRUE, nullptr);
+    emscripten_set_mouseup_callback("#canvas", nullptr, EM_TRUE, nullptr);
+}
+
+int screenWidth() { return width; }
+int screenHeight() { return height; }
+
+// The browser shows the frame when the animation callback returns: there is no swap to ask for.
+void endFrame()
+{
+    std::memcpy(input.lastKeys, input.keys, sizeof input.keys);
+    input.lastMouseDown = input.mouseDown;
+    input.lastMouseX = input.mouseX;
+    input.lastMouseY = input.mouseY;
+    std::memset(input.pressed, 0, sizeof input.pressed);
+    for (const QueuedEvent& e : queue) {
+        switch (e.kind) {
+        case EventKind::KeyDown:
+            input.keys[e.key] = 1;
+            input.pressed[e.key] = 1;
+            break;
+        case EventKind::KeyUp: input.keys[e.key] = 0; break;
+        case EventKind::Motion:
+            input.mouseX = e.x;
+            input.mouseY = e.y;
+            break;
+        case EventKind::ButtonDown: input.mouseDown = 1; break;
+        case EventKind::ButtonUp: input.mouseDown = 0; break;
+        }
+    }
+    queue.clear();
+}
+
+float demoTime() { return float(ticks() / 1000.0); }
+void setTickSource(TickSource source) { tickSource = source; }
+
+bool keyDown(int key) { return validKey(key) && input.keys[key]; }
+bool keyWasDown(int key) { return validKey(key) && input.lastKeys[key]; }
+bool keyPressed(int key) { return validKey(key) && input.pressed[key]; }
+bool stopRequested() { return false; }   // a page has no signals; closing the tab ends everything
+float mouseX() { return input.mouseX; }
+float mouseY() { return input.mouseY; }
+float lastMouseX() { return input.lastMouseX; }
+float lastMouseY() { return input.lastMouseY; }
+bool mouseDown() { return input.mouseDown; }
+bool lastMouseDown() { return input.lastMouseDown; }
+
+void countFps()
+{
+    static int frames = 0;
+    static float lastReport = 0.0f;
+    ++frames;
+    const float now = demoTime();
+    if (now - lastReport > 1.0f) {
+        std::printf("fps=%d\n", frames);
+        lastReport = now;
+        frames = 0;
+    }
+}

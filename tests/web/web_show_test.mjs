@@ -1,0 +1,297 @@
+// The show's page in Debian's headless chromium (SwiftShader WebGL), driven by puppeteer-core, against
+// the desktop programs built from the same sources: showcap's frames and event log, the show's
+// failure lines. One case per run; CTest runs each (tests/web/CMakeLists.txt).
+//   node web_show_test.mjs CASE SITE_DIR BIN_DIR DATA_DIR
+import {execFileSync, spawn, spawnSync} from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import puppeteer from 'puppeteer-core';
+
+const [caseName, siteDir, binDir, dataDir] = process.argv.slice(2);
+const Fps = 60;
+const Width = 1024, Height = 768;
+
+// Two software rasterisers (SwiftShader here, llvmpipe under showcap) round each blend and place each
+// edge a little differently, and the show stacks dozens of blended layers. Measured at the five
+// moments below: channel values more than 8 levels apart at most 0.0061 % (the busiest passage; 0 at
+// the opening sparks, the break and the closing image), mean difference at most 0.35 levels (0.005
+// to 0.18 elsewhere), largest single difference 31 levels, at edges. The bounds leave about 5x and 3x
+// room; a missing or misplaced sprite, a wrong colour or texture, or the neighbouring frame moves
+// whole shapes by tens of levels and exceeds them.
+const FarLevels = 8;            // a channel this far apart or more counts as a real difference
+const MaxFarShare = 0.0003;     // of all channel values
+const MaxMeanLevels = 1.0;      // mean absolute difference, levels
+
+function fail(message) {
+  console.log('FAIL: ' + message);
+  process.exitCode = 1;
+}
+
+function tempDir(tag) { return fs.mkdtempSync(path.join(os.tmpdir(), 'web-show-' + tag + '-')); }
+
+// A copy of the site (or of the data) whose files a case may change.
+function copyDir(from, to) {
+  fs.mkdirSync(to, {recursive: true});
+  for (const name of fs.readdirSync(from)) {
+    if (fs.statSync(path.join(from, name)).isFile()) fs.copyFileSync(path.join(from, name), path.join(to, name));
+  }
+  return to;
+}
+
+async function serve(dir) {
+  const server = spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', dir],
+                       {stdio: ['ignore', 'pipe', 'pipe']});
+  const port = await new Promise((resolve, reject) => {
+    let text = '';
+    server.stdout.on('data', (d) => {
+      text += d;
+      const m = /port (\d+)/.exec(text);
+      if (m) resolve(m[1]);
+    });
+    server.on('exit', () => reject(new Error('http.server ended: ' + text)));
+  });
+  return {url: 'http://127.0.0.1:' + port + '/index.html', stop: () => server.kill()};
+}
+
+const BrowserArgs = ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
+                     '--autoplay-policy=no-user-gesture-required'];
+
+async function withBrowser(body, args = BrowserArgs) {
+  const browser = await puppeteer.launch({
+    executablePath: '/usr/bin/chromium',
+    headless: true,   // --headless=new with this puppeteer-core
+    args: args,
+  });
+  try {
+    return await body(browser);
+  } finally {
+    await browser.close();
+  }
+}
+
+async function openPage(browser, url) {
+  const page = await browser.newPage();
+  await page.setViewport({width: Width, height: Height});
+  page.consoleErrors = [];
+  page.on('console', (m) => { if (m.type() === 'error') page.consoleErrors.push(m.text()); });
+  page.on('pageerror', (e) => page.consoleErrors.push(String(e)));
+  if (process.env.WEB_TEST_CONSOLE) {
+    page.on('console', (m) => console.log('  console.' + m.type() + ': ' + m.text()));
+    page.on('framenavigated', (f) => console.log('  navigated: ' + f.url()));
+  }
+  await page.goto(url);
+  return page;
+}
+
+function rgbOfPng(png) {
+  return execFileSync('convert', ['png:-', '-depth', '8', 'rgb:-'], {input: png, maxBuffer: 64 << 20});
+}
+
+async function canvasRgb(page) {
+  const url = await page.evaluate(() => document.getElementById('canvas').toDataURL('image/png'));
+  return rgbOfPng(Buffer.from(url.split(',')[1], 'base64'));
+}
+
+async function steppedPage(browser, url, at, events) {
+  const page = await openPage(browser, url + '?step=' + Fps + '&at=' + at + (events ? '&events' : ''));
+  await page.waitForFunction(() => document.title === 'ready' || document.title.startsWith('error'),
+                             {timeout: 600000, polling: 200});
+  return page;
+}
+
+function showcap(at, extra) {
+  const out = tempDir('cap');
+  execFileSync(path.join(binDir, 'showcap'),
+               ['-q', '-d', dataDir, '-f', 'png', '-o', out, '--from', String(at), '--to', String(at), ...extra]);
+  return out;
+}
+
+function compareFrames(web, desktop) {
+  if (web.length !== desktop.length) return {error: 'sizes differ: ' + web.length + ' vs ' + desktop.length};
+  let far = 0, sum = 0, lit = 0;
+  for (let i = 0; i < web.length; i++) {
+    const d = Math.abs(web[i] - desktop[i]);
+    sum += d;
+    if (d > FarLevels) far++;
+    if (desktop[i] > 8) lit++;
+  }
+  return {farShare: far / web.length, meanLevels: sum / web.length, litShare: lit / web.length};
+}
+
+// --- Cases
+
+// The stepped page against showcap at five moments: the first sparks, a typography composition, the
+// busiest passage, the calm break and the closing image.
+async function frames({url}) {
+  const moments = [
+    {name: 'opening sparks', at: 1.0},
+    {name: 'typography after the first cue', at: 23.8},
+    {name: 'break', at: 59.0},
+    {name: 'busiest passage', at: 125.0},
+    {name: 'closing image', at: 190.0},
+  ];
+  await withBrowser(async (browser) => {
+    for (const m of moments) {
+      const page = await steppedPage(browser, url, m.at, false);
+      const title = await page.title();
+      if (title !== 'ready') { fail(m.name + ': page says ' + title); continue; }
+      const web = await canvasRgb(page);
+      await page.close();
+      const frame = Math.round(m.at * Fps);
+      const dir = showcap(m.at, []);
+      const desktop = rgbOfPng(fs.readFileSync(path.join(dir, 'frame_' + String(frame).padStart(6, '0') + '.png')));
+      const r = compareFrames(web, desktop);
+      console.log(m.name + ' (frame ' + frame + '): ' + JSON.stringify(r));
+      if (r.error) fail(m.name + ': ' + r.error);
+      else if (r.farShare > MaxFarShare || r.meanLevels > MaxMeanLevels) fail(m.name + ': frames differ beyond tolerance');
+      else if (r.litShare < 0.001) fail(m.name + ': nothing drawn');
+    }
+  });
+}
+
+// The stepped page's event log against showcap's, over the whole show to the closing image: the same
+// cues, and the same spectrum-driven spawns, since both analyse the same decoded samples.
+async function events({url}) {
+  const at = 190.0;
+  await withBrowser(async (browser) => {
+    const page = await steppedPage(browser, url, at, true);
+    if ((await page.title()) !== 'ready') return fail('page says ' + (await page.title()));
+    const web = (await page.evaluate(() => window.showEvents())).split('\n').filter((l) => l);
+    const eventsFile = path.join(tempDir('events'), 'events.jsonl');
+    showcap(at, ['--events', eventsFile]);
+    const desktop = fs.readFileSync(eventsFile, 'utf8');
+    const lines = desktop.split('\n').filter((l) => l);
+    const cues = (list) => list.filter((l) => l.includes('"event":"cue"'));
+    console.log('events: ' + web.length + ' lines in the page, ' + lines.length + ' from showcap; cues ' +
+                cues(web).length + ' / ' + cues(lines).length);
+    if (cues(web).length === 0) fail('no cue fired');
+    if (cues(web).join('\n') !== cues(lines).join('\n')) fail('cue events differ');
+    const first = web.findIndex((l, i) => l !== lines[i]);
+    if (web.length !== lines.length || first >= 0) {
+      fail('event logs differ, first at line ' + (first + 1) + ':\n page:    ' + web[first] + '\n showcap: ' + lines[first]);
+    }
+  });
+}
+
+// The live page plays: no console errors, the first sparks drawn, the audio clock running with the
+// page's clock (within 1 %).
+async function live({url}) {
+  await withBrowser(async (browser) => {
+    const page = await openPage(browser, url + '?autostart');
+    await page.waitForFunction(() => window.showFigures && window.showFigures.startedAt, {timeout: 120000});
+    await page.waitForFunction(() => window.showAudioClock().musicPositionMs > 1500, {timeout: 30000});
+    const a = await page.evaluate(() => window.showAudioClock());
+    const shot = rgbOfPng(await page.screenshot({type: 'png'}));
+    let lit = 0;
+    for (let i = 0; i < shot.length; i++) if (shot[i] > 16) lit++;
+    await new Promise((r) => setTimeout(r, 8000));
+    const b = await page.evaluate(() => window.showAudioClock());
+    const wall = (b.performanceNow - a.performanceNow) / 1000;
+    const contextRate = (b.contextTime - a.contextTime) / wall;
+    const positionRate = (b.musicPositionMs - a.musicPositionMs) / 1000 / wall;
+    console.log('audio clock: ' + JSON.stringify(b) + '; over ' + wall.toFixed(2) + ' s the context ran at ' +
+                contextRate.toFixed(4) + ' and the music position at ' + positionRate.toFixed(4) + ' of the page clock; ' +
+                'lit channel values at 1.5 s: ' + lit);
+    if (page.consoleErrors.length) fail('console errors: ' + page.consoleErrors.join(' | '));
+    if (lit < 1000) fail('nothing drawn 1.5 s into the show');
+    if (Math.abs(contextRate - 1) > 0.01) fail('the audio context does not keep up with the page clock');
+    if (Math.abs(positionRate - 1) > 0.01) fail('the music position does not follow the sound');
+  });
+}
+
+// A short track: the show plays it, lets the last effects fade, shows the closing image in the lower-
+// left 512x512 square, and Escape ends it there.
+async function ending({url, site}) {
+  const wav = path.join(site, 'tone.wav');
+  execFileSync('sox', ['-n', '-r', '44100', '-c', '2', '-b', '16', wav, 'synth', '3', 'sine', '172']);
+  execFileSync('lame', ['--quiet', wav, path.join(site, 'bass_300808.mp3')]);
+  await withBrowser(async (browser) => {
+    const page = await openPage(browser, url + '?autostart');
+    await page.waitForFunction(() => window.showFigures && window.showFigures.closingAt, {timeout: 120000, polling: 50});
+    await new Promise((r) => setTimeout(r, 300));
+    const shot = rgbOfPng(await page.screenshot({type: 'png'}));
+    let inside = 0, outside = 0;
+    for (let y = 0; y < Height; y++) {
+      for (let x = 0; x < Width; x++) {
+        const lit = shot[3 * (y * Width + x)] + shot[3 * (y * Width + x) + 1] + shot[3 * (y * Width + x) + 2] > 48;
+        if (x < 512 && y >= Height - 512) inside += lit; else outside += lit;
+      }
+    }
+    await page.keyboard.press('Escape');
+    await page.waitForFunction(() => window.showFigures.ended, {timeout: 3000}).catch(() => {});
+    const ended = await page.evaluate(() => window.showFigures.ended);
+    console.log('closing screen: ' + inside + ' lit pixels in the lower-left square, ' + outside + ' outside; ended: ' + ended);
+    if (inside < 10000 || outside > 0) fail('the closing image is not in the lower-left 512x512 square');
+    if (ended !== 'escaped') fail('Escape did not end the closing screen');
+  });
+}
+
+// A missing or damaged file: the page shows the desktop show's own failure line for the same files.
+async function badFiles({site}) {
+  const cases = [
+    {name: 'missing image', change: (d) => fs.rmSync(path.join(d, 'typo2.png'))},
+    {name: 'damaged image', change: (d) => fs.truncateSync(path.join(d, 'end.png'), 200)},
+    {name: 'missing track', change: (d) => fs.rmSync(path.join(d, 'bass_300808.mp3'))},
+    {name: 'not an MP3', change: (d) => fs.writeFileSync(path.join(d, 'bass_300808.mp3'), 'no audio here\n'.repeat(100))},
+  ];
+  await withBrowser(async (browser) => {
+    for (const c of cases) {
+      const data = copyDir(dataDir, tempDir('data'));
+      const pageSite = copyDir(site, tempDir('site'));
+      c.change(data);
+      c.change(pageSite);
+      const desktop = spawnSync(path.join(binDir, 'show'), [], {
+        cwd: data, encoding: 'utf8', timeout: 60000,
+        env: {...process.env, SDL_VIDEODRIVER: 'offscreen', SDL_AUDIODRIVER: 'dummy', SDL_NO_SIGNAL_HANDLERS: '1'},
+      });
+      const expected = desktop.stdout.trim();
+      const server = await serve(pageSite);
+      try {
+        const page = await openPage(browser, server.url);
+        await page.waitForFunction(() => document.getElementById('message').className === 'error', {timeout: 60000});
+        const shown = await page.evaluate(() => document.getElementById('message').textContent);
+        console.log(c.name + ': desktop "' + expected + '" (status ' + desktop.status + '), page "' + shown + '"');
+        if (!expected) fail(c.name + ': the desktop show printed nothing');
+        if (shown !== expected) fail(c.name + ': the page does not show the desktop failure line');
+        await page.close();
+      } finally {
+        server.stop();
+      }
+    }
+  });
+}
+
+// A browser without WebGL: a message on the page, never a blank canvas.
+async function noWebgl({url}) {
+  const cases = [
+    {name: 'no WebGL', args: BrowserArgs.concat(['--disable-3d-apis']), expect: /WebGL is not available/},
+  ];
+  for (const c of cases) {
+    await withBrowser(async (browser) => {
+      const page = await openPage(browser, url + '?autostart');
+      await page.waitForFunction(() => document.getElementById('message').className === 'error' &&
+                                       !document.getElementById('overlay').hidden, {timeout: 60000, polling: 200})
+          .catch(() => {});
+      const shown = await page.evaluate(() => document.getElementById('message').textContent);
+      console.log(c.name + ': "' + shown + '"');
+      if (!c.expect.test(shown)) fail(c.name + ': no message on the page');
+    }, c.args);
+  }
+}
+
+const cases = {frames, events, live, ending, 'bad-files': badFiles, 'no-webgl': noWebgl};
+if (!cases[caseName]) {
+  console.log('unknown case ' + caseName + '; cases: ' + Object.keys(cases).join(', '));
+  process.exit(2);
+}
+const site = copyDir(siteDir, tempDir('site'));
+const server = await serve(site);
+try {
+  await cases[caseName]({url: server.url, site});
+} catch (e) {
+  fail(String(e && e.stack || e));
+} finally {
+  server.stop();
+}
+console.log(process.exitCode ? 'FAIL' : 'ok');
