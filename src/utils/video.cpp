@@ -122,11 +122,21 @@ void initVideo(int w, int h, bool fullscreen)
     const int desktopHeight = desktop ? desktop->current_h : h;
 
     const Uint32 flags = fullscreen ? (SDL_OPENGL | SDL_FULLSCREEN) : SDL_OPENGL;
+    SDL_Surface* mode = nullptr;
+    bool managerRanBeforeMap = false;
+    {
+        const WindowMapGuard guard;  // SDL waits for the window's map with no bound of its own
+        mode = SDL_SetVideoMode(w, h, 24, flags);
+        managerRanBeforeMap = guard.managerRanBeforeMap();
+    }
     // Without a display mode there is no GL context, and every later GL call would crash: stop here
     // the same way as when SDL itself can't start.
-    if (!SDL_SetVideoMode(w, h, 24, flags)) fatalExit(1, "couldn't initialize SDL: %s\n", SDL_GetError());
+    if (!mode) fatalExit(1, "couldn't initialize SDL: %s\n", SDL_GetError());
     refuseInvisibleDriver();
-    if (fullscreen) coverDesktopWithoutWindowManager(desktopWidth, desktopHeight);
+    if (fullscreen) {
+        coverDesktopWithoutWindowManager(desktopWidth, desktopHeight);
+        watchForLateWindowManager(managerRanBeforeMap);
+    }
 
     SDL_WM_GrabInput(fullscreen ? SDL_GRAB_ON : SDL_GRAB_OFF);
     SDL_EventState(SDL_JOYAXISMOTION, SDL_IGNORE);
@@ -142,6 +152,7 @@ void initVideo(int w, int h, bool fullscreen)
 void closeVideo()
 {
     SDL_ShowCursor(SDL_ENABLE);
+    stopWatchingWindowManager();
     SDL_Quit();
 }
 
@@ -156,6 +167,7 @@ void endFrame()
     input.lastMouseY = input.mouseY;
     std::memset(input.pressed, 0, sizeof input.pressed);
 
+    answerLateWindowManager();
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
