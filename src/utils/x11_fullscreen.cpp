@@ -85,6 +85,17 @@ void sendEvent(xcb_connection_t* connection, xcb_window_t destination, uint32_t 
     xcb_send_event(connection, 0, destination, mask, bytes);
 }
 
+// A manager that read the map request while still starting can go back to sleep with it unserved,
+// until any other event arrives; a root property change is one every manager listens for, and an
+// empty append changes nothing it reads. Only an event sent after the manager has read the request
+// wakes it, so this is repeated for as long as the window stays unmapped.
+constexpr const char* WakeProperty = "_SHOW_WAKE_WINDOW_MANAGER";
+void wakeManager(xcb_connection_t* connection, xcb_window_t root, xcb_atom_t property)
+{
+    xcb_change_property(connection, XCB_PROP_MODE_APPEND, root, property, XCB_ATOM_CARDINAL, 32, 0, nullptr);
+    xcb_flush(connection);
+}
+
 // The show's own top-level window, while it is not mapped: SDL 2 marks its windows with the process id.
 xcb_window_t unmappedWindowOfThisProcess(xcb_connection_t* connection, xcb_window_t root, xcb_atom_t pidAtom)
 {
@@ -154,14 +165,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 // Short enough that a manager woken here maps the window well within a second of being able to;
 // long enough that an ordinary map, over in milliseconds, never sees the guard act.
-constexpr auto GuardTick = std::chrono::milliseconds(100);
+constexpr auto WakeEvery = std::chrono::milliseconds(100);
 constexpr auto WakeAfter = std::chrono::milliseconds(200);
-// A manager that has not mapped the window this long after being woken is not going to soon; the
-// show plays on, and the watch asks for full screen and the focus once the window appears.
+// A manager that has not mapped the window this long is not going to soon: the show plays on, still
+// waking it, and asks for full screen and the focus once the window appears.
 constexpr auto GoOnAfter = std::chrono::seconds(3);
 }  // namespace
 
-struct WindowMapGuard::Watch {
+struct WindowMapGuard::State {
     xcb_connection_t* connection = nullptr;
     xcb_window_t root = XCB_WINDOW_NONE;
     xcb_atom_t pidAtom = XCB_ATOM_NONE;
@@ -177,19 +188,17 @@ struct WindowMapGuard::Watch {
     void run();
 };
 
-void WindowMapGuard::Watch::run()
+void WindowMapGuard::State::run()
 {
     const Clock::time_point start = Clock::now();
     bool wentOn = false;
     std::unique_lock<std::mutex> lock(mutex);
-    while (!done.wait_for(lock, GuardTick, [this] { return finished; })) {
+    while (!done.wait_for(lock, WakeEvery, [this] { return finished; })) {
         const Clock::duration waited = Clock::now() - start;
         if (waited < WakeAfter || !rootRedirected(connection, root)) continue;  // no manager: nothing to wait for
         const xcb_window_t window = unmappedWindowOfThisProcess(connection, root, pidAtom);
         if (window == XCB_WINDOW_NONE) continue;
-        // Any event wakes a manager that sleeps with the map request already read; a root property
-        // change is one every manager listens for, and an empty append changes nothing it reads.
-        xcb_change_property(connection, XCB_PROP_MODE_APPEND, root, wakeAtom, XCB_ATOM_CARDINAL, 32, 0, nullptr);
+        wakeManager(connection, root, wakeAtom);
         woke = true;
         if (waited >= GoOnAfter && !wentOn) {
             // What SDL waits for: the map it asked for, as if the manager had carried it out.
@@ -212,29 +221,30 @@ WindowMapGuard::WindowMapGuard()
         xcb_disconnect(connection);
         return;
     }
-    watch_ = std::make_unique<Watch>();
-    watch_->connection = connection;
-    watch_->root = rootOf(connection);
-    watch_->pidAtom = internAtom(connection, "_NET_WM_PID");
-    watch_->wakeAtom = internAtom(connection, "_SHOW_WAKE_WINDOW_MANAGER");
-    watch_->managerBefore = rootRedirected(connection, watch_->root);
-    watch_->thread = std::thread([watch = watch_.get()] { watch->run(); });
+    state_ = std::make_unique<State>();
+    state_->connection = connection;
+    state_->root = rootOf(connection);
+    state_->pidAtom = internAtom(connection, "_NET_WM_PID");
+    state_->wakeAtom = internAtom(connection, WakeProperty);
+    state_->managerBefore = rootRedirected(connection, state_->root);
+    state_->thread = std::thread([state = state_.get()] { state->run(); });
 }
 
 WindowMapGuard::~WindowMapGuard()
 {
-    if (!watch_) return;
+    if (!state_) return;
     {
-        std::lock_guard<std::mutex> lock(watch_->mutex);
-        watch_->finished = true;
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        state_->finished = true;
     }
-    watch_->done.notify_one();
-    watch_->thread.join();
-    if (watch_->woke) xcb_delete_property(watch_->connection, watch_->root, watch_->wakeAtom);
-    xcb_disconnect(watch_->connection);  // flushes
+    state_->done.notify_one();
+    state_->thread.join();
+    if (state_->woke) xcb_delete_property(state_->connection, state_->root, state_->wakeAtom);
+    xcb_flush(state_->connection);
+    xcb_disconnect(state_->connection);
 }
 
-bool WindowMapGuard::managerRanBeforeMap() const { return watch_ && watch_->managerBefore; }
+bool WindowMapGuard::managerRanBeforeMap() const { return state_ && state_->managerBefore; }
 
 // --- While the show plays
 
@@ -247,6 +257,9 @@ struct LateManagerWatch {
     xcb_atom_t netWmState = XCB_ATOM_NONE;
     xcb_atom_t fullscreen = XCB_ATOM_NONE;
     xcb_atom_t activeWindow = XCB_ATOM_NONE;
+    xcb_atom_t wakeProperty = XCB_ATOM_NONE;
+    Clock::time_point nextWake{};
+    bool woke = false;
     bool mapped = false;
     bool managed = false;  // a manager has set WM_STATE, as every manager does on the windows it takes
     bool settled = false;  // the manager now managing the window has had the show's requests
@@ -268,12 +281,24 @@ void askManager(xcb_atom_t message, uint32_t first, uint32_t second, uint32_t th
               &request, sizeof request);
 }
 
+// After the guard let SDL go on, the window waits for a manager that may still be asleep on it.
+void wakeWhileUnmapped()
+{
+    if (lateWatch.mapped) return;
+    const Clock::time_point now = Clock::now();
+    if (now < lateWatch.nextWake) return;
+    lateWatch.nextWake = now + WakeEvery;
+    if (!rootRedirected(lateWatch.connection, lateWatch.root)) return;
+    wakeManager(lateWatch.connection, lateWatch.root, lateWatch.wakeProperty);
+    lateWatch.woke = true;
+}
+
 void askWhenManaged()
 {
     if (lateWatch.settled || !lateWatch.mapped || !lateWatch.managed) return;
     // The focus first: a manager serves requests in order, so once the window is seen full screen the
     // keys already go to it.
-    askManager(lateWatch.activeWindow, 1 /* an application */, XCB_CURRENT_TIME, XCB_WINDOW_NONE);
+    askManager(lateWatch.activeWindow, 2 /* the user */, XCB_CURRENT_TIME, XCB_WINDOW_NONE);
     askManager(lateWatch.netWmState, 1 /* add */, lateWatch.fullscreen, XCB_ATOM_NONE);
     xcb_flush(lateWatch.connection);
     lateWatch.settled = true;
@@ -297,6 +322,7 @@ void watchForLateWindowManager(bool managerRanBeforeMap)
     lateWatch.netWmState = internAtom(connection, "_NET_WM_STATE");
     lateWatch.fullscreen = internAtom(connection, "_NET_WM_STATE_FULLSCREEN");
     lateWatch.activeWindow = internAtom(connection, "_NET_ACTIVE_WINDOW");
+    lateWatch.wakeProperty = internAtom(connection, WakeProperty);
     // Selected before the state is read, so no change falls between the two.
     const uint32_t events = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(connection, lateWatch.window, XCB_CW_EVENT_MASK, &events);
@@ -338,12 +364,15 @@ void answerLateWindowManager()
         stopWatchingWindowManager();
         return;
     }
+    wakeWhileUnmapped();
     askWhenManaged();
 }
 
 void stopWatchingWindowManager()
 {
     if (!lateWatch.connection) return;
+    if (lateWatch.woke) xcb_delete_property(lateWatch.connection, lateWatch.root, lateWatch.wakeProperty);
+    xcb_flush(lateWatch.connection);
     xcb_disconnect(lateWatch.connection);
     lateWatch = LateManagerWatch{};
 }

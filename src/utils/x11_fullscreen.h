@@ -19,8 +19,8 @@ public:
     bool managerRanBeforeMap() const;
 
 private:
-    struct Watch;
-    std::unique_ptr<Watch> watch_;
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 // desktopWidth and desktopHeight: the desktop size SDL reported before the mode was set. Does nothing
