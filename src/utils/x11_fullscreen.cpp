@@ -11,6 +11,7 @@
 #include <SDL.h>
 #include <SDL_opengl.h>
 #include <SDL_syswm.h>
+#include <X11/Xproto.h>
 #include <strings.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -172,6 +173,30 @@ constexpr auto WakeAfter = std::chrono::milliseconds(200);
 constexpr auto GoOnAfter = std::chrono::seconds(3);
 }  // namespace
 
+namespace {
+// When SDL saw no manager at start-up it gives the window the keyboard focus itself, right after the
+// map; once the guard has let it go on, the window is not shown yet, the server refuses, and Xlib's
+// default handler would end the show over a focus the manager hands out later anyway.
+XErrorHandler handlerBeforeGuard = nullptr;
+
+int ignoreRefusedFocus(Display* display, XErrorEvent* error)
+{
+    if (error->request_code == X_SetInputFocus && error->error_code == BadMatch) return 0;
+    return handlerBeforeGuard ? handlerBeforeGuard(display, error) : 0;
+}
+
+// Errors come back asynchronously: the guard's handler must still be in place when they arrive.
+void syncSdlDisplay()
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWMInfo(&info) != 1 || info.subsystem != SDL_SYSWM_X11) return;
+    if (info.info.x11.lock_func) info.info.x11.lock_func();
+    XSync(info.info.x11.display, False);
+    if (info.info.x11.unlock_func) info.info.x11.unlock_func();
+}
+}  // namespace
+
 struct WindowMapGuard::State {
     xcb_connection_t* connection = nullptr;
     xcb_window_t root = XCB_WINDOW_NONE;
@@ -216,6 +241,8 @@ void WindowMapGuard::State::run()
 WindowMapGuard::WindowMapGuard()
 {
     if (!onX11()) return;
+    handlerBeforeGuard = XSetErrorHandler(ignoreRefusedFocus);
+    handlerSet_ = true;
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);  // DISPLAY, like SDL's own
     if (xcb_connection_has_error(connection)) {
         xcb_disconnect(connection);
@@ -232,6 +259,10 @@ WindowMapGuard::WindowMapGuard()
 
 WindowMapGuard::~WindowMapGuard()
 {
+    if (handlerSet_) {
+        syncSdlDisplay();
+        XSetErrorHandler(handlerBeforeGuard);
+    }
     if (!state_) return;
     {
         std::lock_guard<std::mutex> lock(state_->mutex);

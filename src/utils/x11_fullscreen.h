@@ -21,6 +21,7 @@ public:
 private:
     struct State;
     std::unique_ptr<State> state_;
+    bool handlerSet_ = false;
 };
 
 // desktopWidth and desktopHeight: the desktop size SDL reported before the mode was set. Does nothing
