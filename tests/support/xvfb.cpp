@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -100,6 +101,22 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name)
     return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
+std::vector<xcb_atom_t> atomsIn(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property)
+{
+    Owned<xcb_get_property_reply_t> r{
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, XCB_ATOM_ATOM, 0, 64), nullptr)};
+    if (!r || r->format != 32) return {};
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(r.reply));
+    return std::vector<xcb_atom_t>(atoms, atoms + xcb_get_property_value_length(r.reply) / 4);
+}
+
+bool hasProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property)
+{
+    Owned<xcb_get_property_reply_t> r{
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0), nullptr)};
+    return r && r->type != XCB_ATOM_NONE;
+}
+
 bool ownedBy(xcb_connection_t* c, xcb_window_t window, xcb_atom_t pidAtom, pid_t pid)
 {
     Owned<xcb_get_property_reply_t> r{
@@ -138,6 +155,11 @@ WindowPlace XvfbServer::windowOf(pid_t pid)
             if (!attributes || !geometry || !origin) continue;
             place.exists = true;
             place.viewable = attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+            place.managed = hasProperty(x.c, window, atom(x.c, "WM_STATE"));
+            const std::vector<xcb_atom_t> states = atomsIn(x.c, window, atom(x.c, "_NET_WM_STATE"));
+            const xcb_atom_t fullScreen = atom(x.c, "_NET_WM_STATE_FULLSCREEN");
+            place.fullScreen =
+                fullScreen != XCB_ATOM_NONE && std::find(states.begin(), states.end(), fullScreen) != states.end();
             place.x = origin->dst_x;
             place.y = origin->dst_y;
             place.width = geometry->width;
@@ -152,9 +174,9 @@ WindowPlace XvfbServer::windowOf(pid_t pid)
     return place;
 }
 
-bool XvfbServer::coveredBy(const WindowPlace& window) const
+bool XvfbServer::managedFullScreen(const WindowPlace& window) const
 {
-    return window.viewable && window.x == 0 && window.y == 0 && window.width == screen_.width &&
+    return window.viewable && window.managed && window.fullScreen && window.x == 0 && window.y == 0 && window.width == screen_.width &&
            window.height == screen_.height;
 }
 

@@ -26,6 +26,8 @@ enum class ManagerStart {
 struct WindowPlace {
     bool exists = false;
     bool viewable = false;
+    bool managed = false;     // a window manager has taken it (WM_STATE)
+    bool fullScreen = false;  // its _NET_WM_STATE says full screen
     int x = 0, y = 0;  // from the screen's top-left
     int width = 0, height = 0;
 };
@@ -43,7 +45,7 @@ public:
     void resumeWindowManager();                    // after ManagerStart::StoppedHoldingRoot
     bool windowManagerHoldsRoot();
     WindowPlace windowOf(pid_t pid);               // by the _NET_WM_PID the client set
-    bool coveredBy(const WindowPlace& window) const;
+    bool managedFullScreen(const WindowPlace& window) const;  // and it covers this screen
 
     // How the real show runs here: on this display, in workDir, with SDL's dummy audio and no
     // signal handlers, so a test can stop it; timeout in seconds.
