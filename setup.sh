@@ -10,12 +10,12 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  libsdl1.2-compat-dev libgl-dev libpng-dev libmpg123-dev libfftw3-dev libx11-dev
+  libsdl1.2-compat-dev libgl-dev libpng-dev libmpg123-dev libfftw3-dev libx11-dev libxcb1-dev
   libgtest-dev googletest libbenchmark-dev
   xvfb xauth
   libfreetype-dev libmp3lame-dev fonts-dejavu-core fonts-dejavu-extra
 )
-test_packages=(xdotool lame imagemagick ffmpeg openbox libebur128-dev)
+test_packages=(xdotool lame imagemagick ffmpeg openbox x11-utils libebur128-dev)
 capture_packages=(ffmpeg)
 package_packages=(dpkg-dev debootstrap)
 fuzz_packages=(clang libclang-rt-14-dev)
