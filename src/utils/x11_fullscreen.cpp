@@ -20,6 +20,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <mutex>
 #include <thread>
 
@@ -297,17 +298,15 @@ struct LateManagerWatch {
 };
 LateManagerWatch lateWatch;
 
-void askManager(xcb_atom_t message, uint32_t first, uint32_t second, uint32_t third)
+void askManager(xcb_atom_t message, std::initializer_list<uint32_t> data)
 {
     xcb_client_message_event_t request{};
     request.response_type = XCB_CLIENT_MESSAGE;
     request.format = 32;
     request.window = lateWatch.window;
     request.type = message;
-    request.data.data32[0] = first;
-    request.data.data32[1] = second;
-    request.data.data32[2] = third;
-    request.data.data32[3] = 1;  // from an ordinary application
+    size_t i = 0;
+    for (uint32_t value : data) request.data.data32[i++] = value;
     sendEvent(lateWatch.connection, lateWatch.root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
               &request, sizeof request);
 }
@@ -329,8 +328,11 @@ void askWhenManaged()
     if (lateWatch.settled || !lateWatch.mapped || !lateWatch.managed) return;
     // The focus first: a manager serves requests in order, so once the window is seen full screen the
     // keys already go to it.
-    askManager(lateWatch.activeWindow, 2 /* the user */, XCB_CURRENT_TIME, XCB_WINDOW_NONE);
-    askManager(lateWatch.netWmState, 1 /* add */, lateWatch.fullscreen, XCB_ATOM_NONE);
+    // Asked as the user's own action (they started the show to watch it): a manager may turn down an
+    // application's request as focus stealing, but not the user's.
+    constexpr uint32_t FromTheUser = 2, FromAnApplication = 1, Add = 1;
+    askManager(lateWatch.activeWindow, {FromTheUser, XCB_CURRENT_TIME, XCB_WINDOW_NONE});
+    askManager(lateWatch.netWmState, {Add, lateWatch.fullscreen, XCB_ATOM_NONE, FromAnApplication});
     xcb_flush(lateWatch.connection);
     lateWatch.settled = true;
 }
