@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 #include "utils/fatal.h"
 #include "utils/random.h"
@@ -123,15 +124,17 @@ void initVideo(int w, int h, bool fullscreen)
 
     const Uint32 flags = fullscreen ? (SDL_OPENGL | SDL_FULLSCREEN) : SDL_OPENGL;
     SDL_Surface* mode = nullptr;
+    std::string modeError;  // taken before the guard ends: its own SDL calls may replace the text
     bool managerRanBeforeMap = false;
     {
         const WindowMapGuard guard;  // SDL waits for the window's map with no bound of its own
         mode = SDL_SetVideoMode(w, h, 24, flags);
+        if (!mode) modeError = SDL_GetError();
         managerRanBeforeMap = guard.managerRanBeforeMap();
     }
     // Without a display mode there is no GL context, and every later GL call would crash: stop here
     // the same way as when SDL itself can't start.
-    if (!mode) fatalExit(1, "couldn't initialize SDL: %s\n", SDL_GetError());
+    if (!mode) fatalExit(1, "couldn't initialize SDL: %s\n", modeError.c_str());
     refuseInvisibleDriver();
     if (fullscreen) {
         coverDesktopWithoutWindowManager(desktopWidth, desktopHeight);
