@@ -15,17 +15,17 @@ set -euo pipefail
 # asset generator's (FreeType, LAME, the fonts), and Xvfb for playing where there is no display.
 packages=(
   cmake g++ make pkg-config
-  libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev libpng-dev libmpg123-dev libfftw3-dev libx11-dev
+  libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev libpng-dev libmpg123-dev libfftw3-dev libx11-dev libxcb1-dev
   xvfb xauth
   libfreetype-dev libmp3lame-dev fonts-dejavu-core fonts-dejavu-extra
 )
 # Drawing with no X server (the capture tool, the GL tests) goes through SDL's offscreen driver, which
 # loads EGL at run time: no library dependency brings it in.
 egl_packages=(libegl1 libegl-mesa0)
-# The tests' and benchmarks' libraries, the programs the end-to-end tests start, and a sound server
-# for the test that plays through one.
+# The tests' and benchmarks' libraries, the programs the end-to-end tests and the window-manager sweep
+# start, and a sound server for the test that plays through one.
 test_packages=(libgtest-dev googletest libbenchmark-dev libebur128-dev xdotool lame imagemagick ffmpeg openbox
-  pulseaudio pulseaudio-utils "${egl_packages[@]}")
+  x11-utils pulseaudio pulseaudio-utils "${egl_packages[@]}")
 capture_packages=(ffmpeg "${egl_packages[@]}")
 package_packages=(dpkg-dev debootstrap)
 fuzz_packages=(clang libclang-rt-14-dev)

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 #include "utils/fatal.h"
 #include "utils/random.h"
@@ -122,11 +123,23 @@ void initVideo(int w, int h, bool fullscreen)
     const int desktopHeight = desktop ? desktop->current_h : h;
 
     const Uint32 flags = fullscreen ? (SDL_OPENGL | SDL_FULLSCREEN) : SDL_OPENGL;
+    SDL_Surface* mode = nullptr;
+    std::string modeError;  // taken before the guard ends: its own SDL calls may replace the text
+    bool managerRanBeforeMap = false;
+    {
+        const WindowMapGuard guard;  // SDL waits for the window's map with no bound of its own
+        mode = SDL_SetVideoMode(w, h, 24, flags);
+        if (!mode) modeError = SDL_GetError();
+        managerRanBeforeMap = guard.managerRanBeforeMap();
+    }
     // Without a display mode there is no GL context, and every later GL call would crash: stop here
     // the same way as when SDL itself can't start.
-    if (!SDL_SetVideoMode(w, h, 24, flags)) fatalExit(1, "couldn't initialize SDL: %s\n", SDL_GetError());
+    if (!mode) fatalExit(1, "couldn't initialize SDL: %s\n", modeError.c_str());
     refuseInvisibleDriver();
-    if (fullscreen) coverDesktopWithoutWindowManager(desktopWidth, desktopHeight);
+    if (fullscreen) {
+        coverDesktopWithoutWindowManager(desktopWidth, desktopHeight);
+        watchForLateWindowManager(managerRanBeforeMap);
+    }
 
     SDL_WM_GrabInput(fullscreen ? SDL_GRAB_ON : SDL_GRAB_OFF);
     SDL_EventState(SDL_JOYAXISMOTION, SDL_IGNORE);
@@ -142,6 +155,7 @@ void initVideo(int w, int h, bool fullscreen)
 void closeVideo()
 {
     SDL_ShowCursor(SDL_ENABLE);
+    stopWatchingWindowManager();
     SDL_Quit();
 }
 
@@ -156,6 +170,7 @@ void endFrame()
     input.lastMouseY = input.mouseY;
     std::memset(input.pressed, 0, sizeof input.pressed);
 
+    answerLateWindowManager();
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {

@@ -1,6 +1,7 @@
 // The real show, end to end, in a temporary working directory on a private X server: its failure
 // lines and statuses, Escape, stop signals, a dying X server, and the closing screen as it appears,
-// on screens of the show's size and larger, with and without a window manager.
+// on screens of the show's size and larger, with and without a window manager, and with one that
+// starts in a race with the show.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -122,6 +124,18 @@ bool blackOutside(const Image& shot, const Area& area, int margin = 0)
             if (p.r + p.g + p.b > 0) return false;
         }
     return true;
+}
+
+// The show has passed its display set-up once its music plays, on a decoder thread of its own.
+bool musicPlays(pid_t pid)
+{
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        if (name == "musicdecode") return true;
+    }
+    return false;
 }
 
 class ShowEndToEnd : public ::testing::Test {
@@ -318,5 +332,61 @@ TEST_F(ShowEndToEnd, ClosingImageSitsInThePicturesLowerLeftSquareOnEveryScreen)
             break;
         }
         EXPECT_TRUE(framed) << "something is lit outside " << describe(c.expected);
+    }
+}
+
+// A session that starts openbox and the show together: openbox may hold the root but not yet serve it
+// when the show maps its window (here it is stopped right then), or it may start after the window is
+// up. Either way openbox must soon make the window full screen, covering the screen, and the window
+// must take the one Escape that ends the show.
+TEST_F(ShowEndToEnd, WindowManagerInARaceWithTheShowStillGivesItTheScreenAndTheKeys)
+{
+    putTrack(60);
+    struct Case {
+        int width, height;
+        ManagerStart start;   // StoppedHoldingRoot (resumed later) or Now (started later)
+        double afterWindow;   // seconds from the window's creation to openbox resuming or starting
+    };
+    const Case cases[] = {
+        {1024, 768, ManagerStart::StoppedHoldingRoot, 0.5},
+        {1920, 1080, ManagerStart::StoppedHoldingRoot, 0.5},
+        {1920, 1080, ManagerStart::StoppedHoldingRoot, 6},  // stopped for longer than the show waits (3 s)
+        {1024, 768, ManagerStart::Now, 0.5},
+        {1920, 1080, ManagerStart::Now, 0.5},
+    };
+    for (const Case& c : cases) {
+        const bool stalled = c.start == ManagerStart::StoppedHoldingRoot;
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + ", openbox " +
+                     (stalled ? "resumed " : "started ") + std::to_string(c.afterWindow) + " s after the window");
+        XvfbServer screen({c.width, c.height, false});
+        if (stalled) screen.startWindowManager(ManagerStart::StoppedHoldingRoot);
+        Process show({ShowBinary}, screen.showOptions(dir.path(), 30));
+        const double deadline = monotonicSeconds() + 20;
+        while (!screen.windowOf(show.pid()).exists && monotonicSeconds() < deadline) usleep(20 * 1000);
+        ASSERT_TRUE(screen.windowOf(show.pid()).exists) << "the show made no window";
+        usleep(useconds_t(c.afterWindow * 1e6));
+        if (c.afterWindow > 5) {
+            EXPECT_TRUE(musicPlays(show.pid())) << "the show still waits on a stopped window manager";
+        }
+        if (stalled) screen.resumeWindowManager();
+        else screen.startWindowManager(ManagerStart::Now);
+
+        // 2 s on an idle machine; on a loaded one openbox alone can take longer to finish starting.
+        constexpr double CoverWithinSeconds = 2 * 3;
+        const double since = monotonicSeconds();
+        WindowPlace place = screen.windowOf(show.pid());
+        // Judged as openbox has it: before openbox acts, the window can already cover the screen.
+        while (!screen.managedFullScreen(place) && monotonicSeconds() - since < CoverWithinSeconds) {
+            usleep(50 * 1000);
+            place = screen.windowOf(show.pid());
+        }
+        EXPECT_TRUE(screen.managedFullScreen(place))
+            << CoverWithinSeconds << " s on, the window is " << place.width << "x" << place.height << " at +" << place.x << "+" << place.y
+            << (place.viewable ? "" : ", not shown") << (place.managed ? "" : ", not managed")
+            << (place.fullScreen ? "" : ", not full screen to openbox");
+        screen.sendKey("Escape");
+        const ProcessResult r = show.wait();
+        EXPECT_FALSE(r.timedOut) << "the Escape was lost";
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     }
 }
