@@ -7,30 +7,17 @@
 #include <signal.h>
 #include <strings.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <string>
 
 #include "utils/fatal.h"
+#include "utils/input_feed.h"
 #include "utils/random.h"
 #include "utils/x11_fullscreen.h"
 
 namespace {
-constexpr int KeyCount = 512;
-
-struct InputState {
-    uint8_t keys[KeyCount];
-    uint8_t lastKeys[KeyCount];
-    uint8_t pressed[KeyCount];   // went down during the last endFrame, even if released in it
-    float mouseX, mouseY;
-    float lastMouseX, lastMouseY;
-    uint8_t mouseDown;
-    uint8_t lastMouseDown;
-};
-
-InputState input{};
 int width = 0;
 int height = 0;
 TickSource tickSource = nullptr;
@@ -43,8 +30,6 @@ void ignoreWindowEvents()
     SDL_EventState(SDL_VIDEOEXPOSE, SDL_IGNORE);
     SDL_EventState(SDL_USEREVENT, SDL_IGNORE);
 }
-
-bool validKey(int key) { return key >= 0 && key < KeyCount; }
 
 // SDL falls back to drivers that show nothing when no display can be reached; a show nobody can see
 // must not count as a success, unless the caller asked for exactly that driver.
@@ -164,30 +149,21 @@ int screenHeight() { return height; }
 
 void endFrame()
 {
-    std::memcpy(input.lastKeys, input.keys, sizeof input.keys);
-    input.lastMouseDown = input.mouseDown;
-    input.lastMouseX = input.mouseX;
-    input.lastMouseY = input.mouseY;
-    std::memset(input.pressed, 0, sizeof input.pressed);
-
+    beginInputFrame();
     answerLateWindowManager();
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
         case SDL_KEYDOWN:
         case SDL_KEYUP:
-            if (validKey(event.key.keysym.sym)) {
-                input.keys[event.key.keysym.sym] = event.type == SDL_KEYDOWN ? 1 : 0;
-                if (event.type == SDL_KEYDOWN) input.pressed[event.key.keysym.sym] = 1;
-            }
+            feedKey(event.key.keysym.sym, event.type == SDL_KEYDOWN);
             break;
         case SDL_MOUSEMOTION:
-            input.mouseX = float(event.motion.x);
-            input.mouseY = float(event.motion.y);
+            feedMouseMotion(float(event.motion.x), float(event.motion.y));
             break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
-            if (event.button.button == SDL_BUTTON_LEFT) input.mouseDown = event.type == SDL_MOUSEBUTTONDOWN;
+            if (event.button.button == SDL_BUTTON_LEFT) feedMouseButton(event.type == SDL_MOUSEBUTTONDOWN);
             break;
         default:  // window close requests included: only Escape ends the show
             break;
@@ -199,26 +175,4 @@ void endFrame()
 float demoTime() { return float(ticks() / 1000.0); }
 void setTickSource(TickSource source) { tickSource = source; }
 
-bool keyDown(int key) { return validKey(key) && input.keys[key]; }
-bool keyWasDown(int key) { return validKey(key) && input.lastKeys[key]; }
-bool keyPressed(int key) { return validKey(key) && input.pressed[key]; }
 bool stopRequested() { return stopSignal != 0; }
-float mouseX() { return input.mouseX; }
-float mouseY() { return input.mouseY; }
-float lastMouseX() { return input.lastMouseX; }
-float lastMouseY() { return input.lastMouseY; }
-bool mouseDown() { return input.mouseDown; }
-bool lastMouseDown() { return input.lastMouseDown; }
-
-void countFps()
-{
-    static int frames = 0;
-    static float lastReport = 0.0f;
-    ++frames;
-    const float now = demoTime();
-    if (now - lastReport > 1.0f) {
-        std::printf("fps=%d\n", frames);
-        lastReport = now;
-        frames = 0;
-    }
-}

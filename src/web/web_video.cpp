@@ -5,29 +5,18 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
-#include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include <SDL_opengl.h>
 
 #include "utils/fatal.h"
+#include "utils/input_feed.h"
 #include "utils/random.h"
 #include "utils/video.h"
 
 namespace {
-constexpr int KeyCount = 512;
+constexpr int KeyCount = 512;   // SDL 1.2's key codes, which the input state takes
 constexpr int EscapeKey = 27;   // SDL 1.2's key code for Escape, the browser's keyCode too
-
-struct InputState {
-    uint8_t keys[KeyCount];
-    uint8_t lastKeys[KeyCount];
-    uint8_t pressed[KeyCount];
-    float mouseX, mouseY;
-    float lastMouseX, lastMouseY;
-    uint8_t mouseDown;
-    uint8_t lastMouseDown;
-};
 
 enum class EventKind { KeyDown, KeyUp, Motion, ButtonDown, ButtonUp };
 struct QueuedEvent {
@@ -36,7 +25,6 @@ struct QueuedEvent {
     float x, y;
 };
 
-InputState input{};
 std::vector<QueuedEvent> queue;
 int width = 0;
 int height = 0;
@@ -121,24 +109,14 @@ int screenHeight() { return height; }
 // The browser shows the frame when the animation callback returns: there is no swap to ask for.
 void endFrame()
 {
-    std::memcpy(input.lastKeys, input.keys, sizeof input.keys);
-    input.lastMouseDown = input.mouseDown;
-    input.lastMouseX = input.mouseX;
-    input.lastMouseY = input.mouseY;
-    std::memset(input.pressed, 0, sizeof input.pressed);
+    beginInputFrame();
     for (const QueuedEvent& e : queue) {
         switch (e.kind) {
-        case EventKind::KeyDown:
-            input.keys[e.key] = 1;
-            input.pressed[e.key] = 1;
-            break;
-        case EventKind::KeyUp: input.keys[e.key] = 0; break;
-        case EventKind::Motion:
-            input.mouseX = e.x;
-            input.mouseY = e.y;
-            break;
-        case EventKind::ButtonDown: input.mouseDown = 1; break;
-        case EventKind::ButtonUp: input.mouseDown = 0; break;
+        case EventKind::KeyDown: feedKey(e.key, true); break;
+        case EventKind::KeyUp: feedKey(e.key, false); break;
+        case EventKind::Motion: feedMouseMotion(e.x, e.y); break;
+        case EventKind::ButtonDown: feedMouseButton(true); break;
+        case EventKind::ButtonUp: feedMouseButton(false); break;
         }
     }
     queue.clear();
@@ -147,26 +125,4 @@ void endFrame()
 float demoTime() { return float(ticks() / 1000.0); }
 void setTickSource(TickSource source) { tickSource = source; }
 
-bool keyDown(int key) { return validKey(key) && input.keys[key]; }
-bool keyWasDown(int key) { return validKey(key) && input.lastKeys[key]; }
-bool keyPressed(int key) { return validKey(key) && input.pressed[key]; }
 bool stopRequested() { return false; }   // a page has no signals; closing the tab ends everything
-float mouseX() { return input.mouseX; }
-float mouseY() { return input.mouseY; }
-float lastMouseX() { return input.lastMouseX; }
-float lastMouseY() { return input.lastMouseY; }
-bool mouseDown() { return input.mouseDown; }
-bool lastMouseDown() { return input.lastMouseDown; }
-
-void countFps()
-{
-    static int frames = 0;
-    static float lastReport = 0.0f;
-    ++frames;
-    const float now = demoTime();
-    if (now - lastReport > 1.0f) {
-        std::printf("fps=%d\n", frames);
-        lastReport = now;
-        frames = 0;
-    }
-}
