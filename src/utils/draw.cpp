@@ -102,3 +102,15 @@ void drawDisc(float cx, float cy, float rx, float ry)
     glEnd();
     glPopMatrix();
 }
+
+void squeezeDrawing(bool squeeze, int width, int height)
+{
+    if (squeeze) {
+        glViewport(0, 0, 1, 1);
+        glScissor(0, 0, 1, 1);
+        glEnable(GL_SCISSOR_TEST);
+    } else {
+        glViewport(0, 0, width, height);
+        glDisable(GL_SCISSOR_TEST);
+    }
+}

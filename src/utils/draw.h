@@ -19,6 +19,11 @@ void drawTexturedQuad(float x0, float y0, float x1, float y1);  // texcoord (0,0
 void drawTexturedMesh(const CoverMesh& mesh, float x0, float y0, float x1, float y1);
 void drawDisc(float cx, float cy, float rx, float ry);          // filled ellipse, a fan of 36 triangles
 
+// --- Frames nobody sees (the tools run the whole show logic up to the frames they want)
+void squeezeDrawing(bool squeeze, int width, int height);  // squeeze: all drawing lands in one pixel, the GL
+                                                            // calls the same, the rasterising nearly free;
+                                                            // else the viewport is width x height pixels again
+
 // --- Pure geometry behind drawDisc
 constexpr int DiscSegments = 36;
 struct DiscVertex { float x, y; };

@@ -19,6 +19,7 @@
 #include "main/scripted_host.h"
 #include "main/show.h"
 #include "timeline/timeline_events.h"
+#include "utils/draw.h"
 #include "utils/format.h"
 #include "utils/video.h"
 #include "web/web.h"
@@ -67,19 +68,8 @@ double parseMoment(const char* text)
     return first * 60 + seconds;
 }
 
-// Frames before the asked one still run the whole show logic, as in showcap, with their drawing
-// squeezed into one pixel: the same GL calls, the rasterising nearly free.
-void squeezeDrawing(bool squeeze)
-{
-    if (squeeze) {
-        glViewport(0, 0, 1, 1);
-        glScissor(0, 0, 1, 1);
-        glEnable(GL_SCISSOR_TEST);
-    } else {
-        glViewport(0, 0, ShowWidth, ShowHeight);
-        glDisable(GL_SCISSOR_TEST);
-    }
-}
+// Frames before the asked one still run the whole show logic, as in showcap.
+void squeezeDrawing(bool squeeze) { ::squeezeDrawing(squeeze, ShowWidth, ShowHeight); }
 
 void startStepping()
 {

@@ -24,6 +24,7 @@
 #include "main/scripted_host.h"
 #include "main/show.h"
 #include "timeline/timeline_events.h"
+#include "utils/draw.h"
 #include "utils/format.h"
 #include "utils/video.h"
 
@@ -95,19 +96,8 @@ void readFrame(Frame& frame)
         std::copy_n(&bottomUp[size_t(CaptureHeight - 1 - y) * row], row, &frame.rgb[size_t(y) * row]);
 }
 
-// Frames that are neither written nor put on the contact sheet still run the whole show logic, but
-// their drawing is squeezed into one pixel: the GL calls are the same, the rasterising nearly free.
-void squeezeDrawing(bool squeeze)
-{
-    if (squeeze) {
-        glViewport(0, 0, 1, 1);
-        glScissor(0, 0, 1, 1);
-        glEnable(GL_SCISSOR_TEST);
-    } else {
-        glViewport(0, 0, CaptureWidth, CaptureHeight);
-        glDisable(GL_SCISSOR_TEST);
-    }
-}
+// Frames that are neither written nor put on the contact sheet still run the whole show logic.
+void squeezeDrawing(bool squeeze) { ::squeezeDrawing(squeeze, CaptureWidth, CaptureHeight); }
 
 int fail(const std::string& message)
 {
