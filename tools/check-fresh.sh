@@ -49,14 +49,25 @@ start=$SECONDS
 debootstrap --variant=minbase bookworm "$root" "$mirror" >"$logs/debootstrap.log" 2>&1 ||
   { tail -20 "$logs/debootstrap.log"; echo "debootstrap failed; log: $logs/debootstrap.log"; exit 1; }
 rm -f "$logs/debootstrap.log"
+# The chroot reaches the network as this machine does: its resolver, and the certificate authorities
+# added here locally (an egress proxy's, say), which TLS clients such as npm then need to trust.
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+local_cas=(/usr/local/share/ca-certificates/*.crt)
+[ -e "${local_cas[0]}" ] || local_cas=()
 mount -t proc proc "$root/proc"
 for m in dev sys; do mount --rbind "/$m" "$root/$m" && mount --make-rslave "$root/$m"; done
+ca_env=()
+[ ${#local_cas[@]} -eq 0 ] || ca_env=(NODE_EXTRA_CA_CERTS=/etc/ssl/certs/ca-certificates.crt)
 in_chroot() {
   chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    HOME=/root LANG=C.UTF-8 TERM=dumb /bin/bash -eo pipefail -c "$1"
+    HOME=/root LANG=C.UTF-8 TERM=dumb "${ca_env[@]}" /bin/bash -eo pipefail -c "$1"
 }
 in_chroot 'apt-get update -q >/dev/null && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends git ca-certificates >/dev/null 2>&1'
+if [ ${#local_cas[@]} -gt 0 ]; then
+  cp "${local_cas[@]}" "$root/usr/local/share/ca-certificates/"
+  in_chroot 'update-ca-certificates >/dev/null 2>&1'
+  echo "trusts this machine's local certificate authorities: ${local_cas[*]##*/}"
+fi
 echo "Debian $(cat "$root/etc/debian_version"), $(in_chroot 'dpkg-query -W | wc -l') packages, in $((SECONDS - start)) s"
 
 step "A clone of $commit"
