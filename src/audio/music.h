@@ -5,9 +5,9 @@
 
 constexpr int SpectrumSize = 256;
 
-// The device buffer, and what lets a late callback go unheard. SDL's PulseAudio driver asks the server for one buffer of
-// latency and refills only what the server asks for, so the audio queued ahead when a callback runs
-// is part of one buffer: with 1024 frames a callback 6 ms late was already a hole, and with 4096 one
+// The device buffer, and what lets a late callback go unheard. SDL's PulseAudio driver asks the server
+// for one buffer of latency and refills only what the server asks for, so the audio queued ahead when
+// a callback runs is part of one buffer: with 1024 frames a callback 6 ms late was already a hole, and with 4096 one
 // 60 ms late. With 8192 frames (186 ms) about half a buffer stays queued at the server when a callback
 // starts, and callbacks held up 40-60 ms left no hole on a null sink. The position is corrected by what
 // is really queued (music.cpp, queuedFrames), so the picture keeps to the sound; the music starts later.
