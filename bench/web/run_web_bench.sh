@@ -70,6 +70,7 @@ fi
 
 echo
 echo "== Load to first frame, headless chromium on localhost ($runs runs each)"
+: >"$work/server.log"
 python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$site" >"$work/server.log" 2>&1 &
 server=$!
 for _ in $(seq 50); do grep -q 'port [0-9]' "$work/server.log" && break; sleep 0.1; done
