@@ -133,6 +133,26 @@ private:
     std::thread thread_;
 };
 
+// How far ahead of its own clock the sink renders, ms: a null sink hands a block to its monitor when
+// it renders it, and plays it (as a device would) over the block's length, so the monitor hears each
+// sample that much early. The sink's configured latency, from pactl; 0 if it shows none.
+double sinkRenderAheadMs(const std::string& sink)
+{
+    std::FILE* p = popen("pactl list sinks 2>/dev/null", "r");
+    if (!p) return 0;
+    char line[512];
+    bool ours = false;
+    double ms = 0;
+    while (std::fgets(line, sizeof line, p)) {
+        const std::string l(line);
+        if (l.find("Name: ") != std::string::npos) ours = l.find("Name: " + sink + "\n") != std::string::npos;
+        const size_t c = l.find("configured ");
+        if (ours && l.find("Latency: ") != std::string::npos && c != std::string::npos) ms = std::atof(l.c_str() + c + 11) / 1000;
+    }
+    pclose(p);
+    return ms;
+}
+
 // --- What the show did: its position per frame and the start of every callback
 struct PositionLog {
     std::vector<std::pair<int64_t, uint32_t>> at;   // (time, ms)
@@ -230,10 +250,12 @@ int main(int argc, char** argv)
     const int64_t started = nowNs();
     initMusic(TrackFileName);
     std::string scheduling;
+    double aheadMs = 0;
     {
         LoggingHost host(log);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         scheduling = audioThreadScheduling();
+        aheadMs = sinkRenderAheadMs(argv[1]);
         runFrameLoop(host);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(600));   // the last of it through the server
@@ -245,9 +267,13 @@ int main(int argc, char** argv)
     const Recording& rec = recorder.recording;
 
     // Heard time of recorded frame r: the monitor delivers at the sink's pace, so each arrival bounds
-    // the moment its last frame was rendered from above; the lowest bound fixes the line.
+    // the moment its last frame was rendered from above; the lowest bound fixes the line, and the sink
+    // plays what it rendered aheadMs later. Only arrivals from a second into the music count: before
+    // the show's stream joined, the sink may have rendered further ahead for the recorder alone.
     double clockNs = 1e300;
-    for (const auto& [t, frames] : rec.arrivals) clockNs = std::min(clockNs, double(t) - double(frames) * 1e9 / Rate);
+    for (const auto& [t, frames] : rec.arrivals)
+        if (t > started + 1'000'000'000) clockNs = std::min(clockNs, double(t) - double(frames) * 1e9 / Rate);
+    clockNs += aheadMs * 1e6;
     auto heardNs = [&](double frame) { return clockNs + frame * 1e9 / Rate; };
 
     // Holes: digital silence of a millisecond or more between the first and last sound.
@@ -330,7 +356,7 @@ int main(int argc, char** argv)
         if (double(callbackStarts[k] - callbackStarts[k - 1]) / 1e6 == longestGap) callbackGapAt = double(callbackStarts[k - 1] - started) / 1e6;
     const double startMs = first < frames ? (heardNs(double(first)) - double(started)) / 1e6 : NAN;
 
-    std::printf("scheduling: %s\n", scheduling.c_str());
+    std::printf("scheduling: %s; the sink renders %.1f ms ahead\n", scheduling.c_str(), aheadMs);
     if (std::getenv("AUDIO_SYNC_DEBUG")) {
         for (size_t k = 0; k < std::min<size_t>(callbacks, 12); ++k) std::printf("cb %zu at %.1f ms\n", k, (callbackStarts[k] - started) / 1e6);
         for (size_t k = 0; k < std::min<size_t>(heardAt.size(), 5); ++k) std::printf("click frame %.0f heard %.1f ms\n", heardAt[k].second, (heardAt[k].first - started) / 1e6);
