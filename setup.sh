@@ -15,7 +15,7 @@ set -euo pipefail
 # asset generator's (FreeType, LAME, the fonts), and Xvfb for playing where there is no display.
 packages=(
   cmake g++ make pkg-config
-  libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev libpng-dev libmpg123-dev libfftw3-dev libx11-dev libxcb1-dev
+  libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev libpng-dev libmpg123-dev libfftw3-dev libx11-dev libxcb1-dev libpulse-dev
   xvfb xauth
   libfreetype-dev libmp3lame-dev fonts-dejavu-core fonts-dejavu-extra
 )

@@ -62,7 +62,7 @@ void BM_AudioCallback(benchmark::State& state)
         }
         player.prefill(2 * CallbackFrames);   // the decoder thread's job, not timed
         const auto start = std::chrono::steady_clock::now();
-        player.fill(out.data(), CallbackFrames, now);
+        player.fill(out.data(), CallbackFrames, now, 0);
         state.SetIterationTime(secondsSince(start));
         now += 23'219'955;
     }

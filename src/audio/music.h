@@ -5,13 +5,11 @@
 
 constexpr int SpectrumSize = 256;
 
-// The device buffer, and what lets a late callback go unheard. SDL's PulseAudio driver asks the server
-// for one buffer of latency and refills only what the server asks for, so the audio queued ahead when
-// a callback runs is part of one buffer: with 1024 frames a callback 6 ms late was already a hole, and with 4096 one
-// 60 ms late. With 8192 frames (186 ms) about half a buffer stays queued at the server when a callback
-// starts, and callbacks held up 40-60 ms left no hole on a null sink. The position is corrected by what
-// is really queued (music.cpp, queuedFrames), so the picture keeps to the sound; the music starts later.
-// A power of two: SDL's dummy driver crashes on others.
+// SDL's device buffer, for machines without a sound server (a sound server gets PulseOutput's queue,
+// audio/pulse_output.h). SDL's PulseAudio driver, used only if the server refuses our own stream, asks
+// for one buffer of latency, and about half a buffer stays queued when a callback starts: with 8192
+// frames (186 ms) callbacks held up 40-60 ms left no hole. A power of two: SDL's dummy driver crashes
+// on others.
 constexpr uint16_t MusicDeviceBufferFrames = 8192;
 
 // Magnitudes of channel 0 at the play position, entry k near k * 86.13 Hz, 1.0 for a full-scale sine
@@ -30,7 +28,8 @@ void checkFmod(int result);            // result != 0: prints "FMOD error! (%d) 
 
 // --- Diagnostics (benchmarks and tests; the show never calls them)
 uint64_t musicUnderrunFrames();        // frames of silence played because decoding fell behind; 0 when healthy
-// Called on the audio thread at the start of every callback, before any sample is copied; nullptr for
-// none. Lets a test hold the callback up the way a busy machine does.
+uint64_t musicFramesHandedOver();      // frames given to the device or server so far; any thread, never waits
+// Called on the audio thread at the start of every callback or server write request, before any sample
+// is copied; nullptr for none. Lets a test hold the audio thread up the way a busy machine does.
 using AudioCallbackHook = void (*)();
 void setAudioCallbackHook(AudioCallbackHook hook);

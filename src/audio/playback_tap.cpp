@@ -35,7 +35,7 @@ void PlaybackTap::appendSilence(size_t frames)
     pending_ += frames;
 }
 
-void PlaybackTap::publish(int64_t timeNs)
+void PlaybackTap::publish(int64_t timeNs, uint32_t latencyFrames)
 {
     const uint64_t k = published_.load(std::memory_order_relaxed) + 1;
     writing_.store(k, std::memory_order_relaxed);
@@ -43,6 +43,7 @@ void PlaybackTap::publish(int64_t timeNs)
     Slot& slot = slots_[k % SlotCount];
     slot.frames.store(pending_, std::memory_order_relaxed);
     slot.timeNs.store(timeNs, std::memory_order_relaxed);
+    slot.latencyFrames.store(latencyFrames, std::memory_order_relaxed);
     frames_.store(pending_, std::memory_order_release);
     published_.store(k, std::memory_order_release);
 }
@@ -56,6 +57,7 @@ TapReading PlaybackTap::latest() const
         TapReading r;
         r.frames = slot.frames.load(std::memory_order_relaxed);
         r.timeNs = slot.timeNs.load(std::memory_order_relaxed);
+        r.latencyFrames = slot.latencyFrames.load(std::memory_order_relaxed);
         std::atomic_thread_fence(std::memory_order_acquire);
         // Slot k is rewritten by hand-over k + SlotCount; until that one starts, what was read is k's.
         if (writing_.load(std::memory_order_relaxed) < k + SlotCount) return r;

@@ -1,5 +1,6 @@
 // What the audio callback has handed to the device, published for the main thread without locks:
-// the running frame count with the moment of that hand-over, and the newest channel-0 samples.
+// the running frame count with the moment of that hand-over and the device's latency then, and the
+// newest channel-0 samples.
 // Neither side ever waits for the other; a reader only reads again if it was itself stalled for
 // several hand-overs in the middle of a read.
 #pragma once
@@ -11,13 +12,14 @@
 struct TapReading {
     uint64_t frames = 0;   // frames handed to the device so far (track, then silence after its end)
     int64_t timeNs = 0;    // steady-clock nanoseconds of the hand-over that reached that count; 0 before any
+    uint32_t latencyFrames = 0;   // of those frames, how many the device had not yet played at timeNs
 };
 
 class PlaybackTap {
 public:
-    // Channel-0 samples kept, about 0.74 s at 44.1 kHz: the device's buffer (what is handed over but not
-    // yet heard) and as much again for a reader that stalls.
-    static constexpr size_t HistoryFrames = 32768;
+    // Channel-0 samples kept, about 1.5 s at 44.1 kHz: what is handed over but not yet heard (the sound
+    // server's queue and the sink's buffer) and as much again for a reader that stalls.
+    static constexpr size_t HistoryFrames = 65536;
 
     PlaybackTap();
     PlaybackTap(const PlaybackTap&) = delete;
@@ -26,10 +28,12 @@ public:
     // --- Callback side (one thread); nothing is visible until publish()
     void append(const float* interleaved, size_t frames, int channels);  // keeps channel 0 of each frame
     void appendSilence(size_t frames);
-    void publish(int64_t timeNs);     // makes every appended frame visible, stamped with timeNs
+    // Makes every appended frame visible, stamped with timeNs and how many of all the frames appended so
+    // far the device had still to play then.
+    void publish(int64_t timeNs, uint32_t latencyFrames);
 
     // --- Reader side (any thread)
-    TapReading latest() const;        // a count and time from the same hand-over
+    TapReading latest() const;        // a count, time and latency from the same hand-over
     // Channel 0 of frames [first, first + count): false if any of them is not yet published or has
     // already been overwritten (count <= HistoryFrames).
     bool copyChannel0(uint64_t first, size_t count, float* out) const;
@@ -41,6 +45,7 @@ private:
     struct Slot {
         std::atomic<uint64_t> frames{0};
         std::atomic<int64_t> timeNs{0};
+        std::atomic<uint32_t> latencyFrames{0};
     };
     static constexpr uint64_t SlotCount = 8;  // hand-overs a reader may sleep through before it retries
     Slot slots_[SlotCount];

@@ -16,12 +16,12 @@ namespace {
 constexpr auto DecoderNap = std::chrono::milliseconds(5);
 }  // namespace
 
-uint64_t estimatePlayFrame(const TapReading& reading, int64_t nowNs, uint32_t latencyFrames)
+uint64_t estimatePlayFrame(const TapReading& reading, int64_t nowNs)
 {
     if (reading.timeNs == 0) return 0;   // nothing handed over yet
     const int64_t sinceNs = std::max<int64_t>(0, nowNs - reading.timeNs);
     const double advanced = double(sinceNs) * MusicSampleRate / 1e9;
-    const double heard = double(reading.frames) - double(latencyFrames) + advanced;
+    const double heard = double(reading.frames) - double(reading.latencyFrames) + advanced;
     if (heard <= 0) return 0;
     return std::min(reading.frames, uint64_t(heard));
 }
@@ -55,8 +55,6 @@ int StreamPlayer::open(const char* fileName)
     trackFrames_ = decoder_.frames();
     return result;
 }
-
-void StreamPlayer::setLatencyFrames(uint32_t frames) { latencyFrames_ = std::min(frames, MaxLatencyFrames); }
 
 bool StreamPlayer::decodeStep()
 {
@@ -100,8 +98,9 @@ void StreamPlayer::stop()
     decoder_.close();
 }
 
-void StreamPlayer::fill(int16_t* out, size_t frames, int64_t nowNs)
+void StreamPlayer::fill(int16_t* out, size_t frames, int64_t nowNs, uint32_t queuedFrames)
 {
+    uint64_t latency = queuedFrames;
     while (frames > 0) {
         const size_t piece = std::min(frames, MaxCallbackFrames);
         // Read the flag before the ring: if everything was decoded by then, a short read is the end of
@@ -118,7 +117,8 @@ void StreamPlayer::fill(int16_t* out, size_t frames, int64_t nowNs)
         } else if (got < piece) {
             underrunFrames_.fetch_add(piece - got, std::memory_order_relaxed);
         }
-        tap_.publish(nowNs);
+        latency += piece;
+        tap_.publish(nowNs, uint32_t(std::min<uint64_t>(latency, MaxLatencyFrames)));
         out += piece * MusicChannels;
         frames -= piece;
     }
@@ -126,7 +126,7 @@ void StreamPlayer::fill(int16_t* out, size_t frames, int64_t nowNs)
 
 uint64_t StreamPlayer::playFrame(int64_t nowNs)
 {
-    const uint64_t estimate = std::min(estimatePlayFrame(tap_.latest(), nowNs, latencyFrames_), trackFrames_);
+    const uint64_t estimate = std::min(estimatePlayFrame(tap_.latest(), nowNs), trackFrames_);
     lastPlayFrame_ = std::max(lastPlayFrame_, estimate);
     return lastPlayFrame_;
 }

@@ -15,9 +15,9 @@
 class SpectrumAnalyser;
 
 // --- Pure pieces of the play clock
-// Frame heard at nowNs when reading.frames had been handed over at reading.timeNs and the device plays
-// latencyFrames behind the hand-over: advanced by the time since, never past what was handed, never < 0.
-uint64_t estimatePlayFrame(const TapReading& reading, int64_t nowNs, uint32_t latencyFrames);
+// Frame heard at nowNs when reading.frames had been handed over at reading.timeNs with the device
+// reading.latencyFrames behind: advanced by the time since, never past what was handed, never < 0.
+uint64_t estimatePlayFrame(const TapReading& reading, int64_t nowNs);
 int16_t toDeviceSample(float sample);   // [-1, 1) to 16-bit, clipped; what the device receives
 int64_t steadyNowNs();                  // the clock the callback stamps with
 
@@ -26,7 +26,7 @@ public:
     static constexpr size_t RingFrames = 65536;        // about 1.5 s decoded ahead
     static constexpr size_t DecodeChunkFrames = 4096;  // per decoder step
     static constexpr size_t MaxCallbackFrames = 8192;  // handled per publish; longer buffers go in pieces
-    static constexpr uint32_t MaxLatencyFrames = 2 * MaxCallbackFrames;   // the tap's history keeps twice that
+    static constexpr uint32_t MaxLatencyFrames = PlaybackTap::HistoryFrames / 2;   // the rest for a late reader
 
     StreamPlayer();
     ~StreamPlayer();   // stops the decoder thread
@@ -35,14 +35,15 @@ public:
 
     // --- Setting up (main thread, before the device runs)
     int open(const char* fileName);                  // MusicOk or a MusicError (see music_errors.h)
-    void setLatencyFrames(uint32_t frames);          // handed over but not yet heard, 0..MaxLatencyFrames
     bool decodeStep();                               // one chunk into the ring; false if full or finished
     void prefill(size_t frames);                     // decode on this thread until that much is queued
     int startDecoderThread();                        // MusicOk or DecoderThreadFailed
     void stop();                                     // ends and joins the decoder thread; idempotent
 
     // --- Audio callback (the device's thread): copies, converts, publishes; never blocks or allocates
-    void fill(int16_t* out, size_t frames, int64_t nowNs);   // interleaved stereo
+    // Interleaved stereo; queuedFrames: what earlier calls handed over that the device has still to
+    // play at nowNs (clamped so that, with these frames, at most MaxLatencyFrames are counted).
+    void fill(int16_t* out, size_t frames, int64_t nowNs, uint32_t queuedFrames);
 
     // --- Main thread
     uint64_t trackFrames() const { return trackFrames_; }    // fixed at open
@@ -60,7 +61,6 @@ private:
     std::vector<float> decodeBuffer_;     // decoder side
     std::vector<float> callbackBuffer_;   // callback side, sized once so fill() never allocates
     uint64_t trackFrames_ = 0;
-    uint32_t latencyFrames_ = 0;
     uint64_t lastPlayFrame_ = 0;          // main thread's, for the never-decreasing rule
     std::thread decoderThread_;
     std::atomic<bool> stopping_{false};

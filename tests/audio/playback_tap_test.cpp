@@ -30,13 +30,13 @@ TEST(PlaybackTap, PublishesChannelZeroOnlyAndOnlyWhenPublished)
     EXPECT_EQ(tap.latest().timeNs, 0);
     appendCounting(tap, next, 100);
     EXPECT_FALSE(tap.copyChannel0(96, 4, out)) << "appended but not yet published";
-    tap.publish(1234);
+    tap.publish(1234, 0);
     EXPECT_EQ(tap.latest().frames, 100u);
     EXPECT_EQ(tap.latest().timeNs, 1234);
     ASSERT_TRUE(tap.copyChannel0(96, 4, out));
     EXPECT_EQ(std::vector<float>(out, out + 4), (std::vector<float>{96, 97, 98, 99}));
     tap.appendSilence(10);
-    tap.publish(2000);
+    tap.publish(2000, 0);
     ASSERT_TRUE(tap.copyChannel0(98, 4, out));
     EXPECT_EQ(std::vector<float>(out, out + 4), (std::vector<float>{98, 99, 0, 0}));
 }
@@ -46,7 +46,7 @@ TEST(PlaybackTap, RefusesFramesAlreadyOverwritten)
     PlaybackTap tap;
     uint64_t next = 0;
     appendCounting(tap, next, PlaybackTap::HistoryFrames + 600);
-    tap.publish(1);
+    tap.publish(1, 0);
     std::vector<float> out(512);
     EXPECT_FALSE(tap.copyChannel0(500, 512, out.data()));
     ASSERT_TRUE(tap.copyChannel0(700, 512, out.data()));
@@ -62,7 +62,7 @@ TEST(PlaybackTap, ConcurrentReadersSeeConsistentPairsAndWindows)
         uint64_t next = 0;
         for (int k = 1; k <= 200000; ++k) {
             appendCounting(tap, next, 1 + size_t(k % 700));
-            tap.publish(int64_t(next) * 3 + 7);   // the time encodes the count it belongs to
+            tap.publish(int64_t(next) * 3 + 7, uint32_t(next % 1000));   // time and latency encode the count
         }
         done = true;
     });
@@ -70,7 +70,7 @@ TEST(PlaybackTap, ConcurrentReadersSeeConsistentPairsAndWindows)
     long torn = 0, wrongWindows = 0, windows = 0;
     while (!done) {
         const TapReading r = tap.latest();
-        if (r.timeNs != 0 && r.timeNs != int64_t(r.frames) * 3 + 7) ++torn;
+        if (r.timeNs != 0 && (r.timeNs != int64_t(r.frames) * 3 + 7 || r.latencyFrames != r.frames % 1000)) ++torn;
         // Windows near the head (usually fine) and far behind it (often lapped, must be refused).
         for (uint64_t behind : {uint64_t(600), uint64_t(PlaybackTap::HistoryFrames - 200)}) {
             if (r.frames < behind + 512) continue;

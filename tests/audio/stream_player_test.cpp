@@ -18,13 +18,13 @@ constexpr int64_t BufferNs = int64_t(Buffer) * 1'000'000'000 / MusicSampleRate;
 
 TEST(PlayClock, EstimateSubtractsLatencyAdvancesWithTimeAndStopsAtWhatWasHanded)
 {
-    EXPECT_EQ(estimatePlayFrame({0, 0}, 5'000'000'000, 1024), 0u) << "nothing handed over yet";
-    const TapReading r{10240, 1'000'000'000};
-    EXPECT_EQ(estimatePlayFrame(r, 1'000'000'000, 1024), 9216u);
-    EXPECT_EQ(estimatePlayFrame(r, 1'010'000'000, 1024), 9216u + 441u);   // 10 ms later
-    EXPECT_EQ(estimatePlayFrame(r, 2'000'000'000, 1024), 10240u) << "never past the hand-over";
-    EXPECT_EQ(estimatePlayFrame(r, 900'000'000, 1024), 9216u) << "a clock read before the stamp";
-    EXPECT_EQ(estimatePlayFrame({512, 1}, 1, 1024), 0u) << "less handed than the latency";
+    EXPECT_EQ(estimatePlayFrame({0, 0, 1024}, 5'000'000'000), 0u) << "nothing handed over yet";
+    const TapReading r{10240, 1'000'000'000, 1024};
+    EXPECT_EQ(estimatePlayFrame(r, 1'000'000'000), 9216u);
+    EXPECT_EQ(estimatePlayFrame(r, 1'010'000'000), 9216u + 441u);   // 10 ms later
+    EXPECT_EQ(estimatePlayFrame(r, 2'000'000'000), 10240u) << "never past the hand-over";
+    EXPECT_EQ(estimatePlayFrame(r, 900'000'000), 9216u) << "a clock read before the stamp";
+    EXPECT_EQ(estimatePlayFrame({512, 1, 1024}, 1), 0u) << "less handed than the latency";
 }
 
 TEST(PlayClock, DeviceSamplesClipAndRound)
@@ -59,7 +59,6 @@ TEST_F(StreamPlayerTest, HandsOutTheDecodedTrackThenCountedSilence)
     StreamPlayer player;
     ASSERT_EQ(player.open(track.c_str()), MusicOk);
     ASSERT_EQ(player.trackFrames(), decoded.frames());
-    player.setLatencyFrames(Buffer);
     player.prefill(StreamPlayer::RingFrames);
 
     std::vector<int16_t> out;
@@ -67,7 +66,7 @@ TEST_F(StreamPlayerTest, HandsOutTheDecodedTrackThenCountedSilence)
     uint64_t lastPosition = 0;
     int64_t now = 1'000'000'000;
     for (int k = 0; k < 60; ++k) {   // 1.39 s: past the end
-        player.fill(buffer.data(), Buffer, now);
+        player.fill(buffer.data(), Buffer, now, 0);
         out.insert(out.end(), buffer.begin(), buffer.end());
         for (int64_t step = 0; step < BufferNs; step += BufferNs / 4) {
             const uint64_t position = player.playFrame(now + step);
@@ -90,27 +89,39 @@ TEST_F(StreamPlayerTest, UnderrunPlaysSilenceWithoutMovingThePosition)
 {
     StreamPlayer player;
     ASSERT_EQ(player.open(track.c_str()), MusicOk);
-    player.setLatencyFrames(Buffer);
     std::vector<int16_t> buffer(Buffer * 2, 77);
-    player.fill(buffer.data(), Buffer, 1'000'000'000);
+    player.fill(buffer.data(), Buffer, 1'000'000'000, 0);
     EXPECT_EQ(buffer, std::vector<int16_t>(Buffer * 2, 0));
     EXPECT_EQ(player.underrunFrames(), Buffer);
     EXPECT_EQ(player.playFrame(2'000'000'000), 0u);
 
     ASSERT_TRUE(player.decodeStep());
-    player.fill(buffer.data(), Buffer, 2'000'000'000);
+    player.fill(buffer.data(), Buffer, 2'000'000'000, 0);
     EXPECT_EQ(buffer[200], toDeviceSample(decoded.samples[200]));
     EXPECT_EQ(player.tap().latest().frames, Buffer);
+}
+
+TEST_F(StreamPlayerTest, LatencyIsWhatWasQueuedPlusEveryPieceOfALongWrite)
+{
+    StreamPlayer player;
+    ASSERT_EQ(player.open(track.c_str()), MusicOk);
+    player.prefill(StreamPlayer::RingFrames);
+    const size_t frames = 2 * StreamPlayer::MaxCallbackFrames + 100;   // published in three pieces
+    std::vector<int16_t> buffer(frames * 2);
+    player.fill(buffer.data(), frames, 1'000'000'000, 500);
+    EXPECT_EQ(player.tap().latest().latencyFrames, 500 + frames);
+    EXPECT_EQ(player.playFrame(1'000'000'000), 0u) << "nothing of it heard yet";
+    player.fill(buffer.data(), 100, 2'000'000'000, StreamPlayer::MaxLatencyFrames);
+    EXPECT_EQ(player.tap().latest().latencyFrames, StreamPlayer::MaxLatencyFrames) << "kept within the history";
 }
 
 TEST_F(StreamPlayerTest, LiveSpectrumEqualsTheOfflineOneAtTheSameFrame)
 {
     StreamPlayer player;
     ASSERT_EQ(player.open(track.c_str()), MusicOk);
-    player.setLatencyFrames(Buffer);
     player.prefill(StreamPlayer::RingFrames);
     std::vector<int16_t> buffer(Buffer * 2);
-    for (int k = 0; k < 10; ++k) player.fill(buffer.data(), Buffer, 1 + k * BufferNs);
+    for (int k = 0; k < 10; ++k) player.fill(buffer.data(), Buffer, 1 + k * BufferNs, 0);
 
     SpectrumAnalyser analyser;
     float live[AnalysisBins], offline[AnalysisBins];
@@ -120,6 +131,6 @@ TEST_F(StreamPlayerTest, LiveSpectrumEqualsTheOfflineOneAtTheSameFrame)
         for (int k = 0; k < AnalysisBins; ++k) ASSERT_EQ(live[k], offline[k]) << "frame " << frame << " entry " << k;
     }
     EXPECT_FALSE(player.spectrumAt(10 * Buffer + 1, analyser, live)) << "not handed over yet";
-    for (int k = 10; k < 45; ++k) player.fill(buffer.data(), Buffer, 1 + k * BufferNs);
+    for (int k = 10; k < 80; ++k) player.fill(buffer.data(), Buffer, 1 + k * BufferNs, 0);
     EXPECT_FALSE(player.spectrumAt(5000, analyser, live)) << "long overwritten";
 }

@@ -51,6 +51,8 @@ PulseServer::~PulseServer()
     server_->wait();
 }
 
+int PulseServer::pid() const { return server_->pid(); }
+
 void PulseServer::applyTo(ProcessOptions& options) const
 {
     options.env["PULSE_SERVER"] = "unix:" + socket_;

@@ -18,6 +18,7 @@ public:
     void applyTo(ProcessOptions& options) const;
     void applyToThisProcess() const;
     const std::string& sinkName() const { return sink_; }
+    int pid() const;                // the server's process, for a test that makes it go away
 
 private:
     TempDir home_;

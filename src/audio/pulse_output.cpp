@@ -1,0 +1,170 @@
+// PulseOutput. libpulse runs the stream on its own thread (a threaded main loop); its write requests
+// only copy from the player, as SDL's callback does, and the loop's lock is taken only to open and close.
+#include "audio/pulse_output.h"
+
+#include <pulse/pulseaudio.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "audio/stream_player.h"
+
+namespace {
+constexpr size_t FrameBytes = sizeof(int16_t) * MusicChannels;
+
+uint64_t usecToFrames(pa_usec_t usec) { return usec * MusicSampleRate / 1'000'000; }
+}  // namespace
+
+PulseOutput::~PulseOutput() { close(); }
+
+void PulseOutput::contextState(pa_context*, void* self)
+{
+    pa_threaded_mainloop_signal(static_cast<PulseOutput*>(self)->loop_, 0);
+}
+
+void PulseOutput::streamState(pa_stream* stream, void* self)
+{
+    auto* out = static_cast<PulseOutput*>(self);
+    pa_threaded_mainloop_signal(out->loop_, 0);
+    // The server went away mid-show. SDL keeps calling back at the real pace on a lost device so the
+    // show plays on to its end in silence; so does this.
+    const pa_stream_state_t state = pa_stream_get_state(stream);
+    if ((state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) && out->playing_ && !out->closing_.load() &&
+        !out->lost_.exchange(true)) {
+        out->silentClock_ = std::thread(&PulseOutput::keepTimeInSilence, out);
+    }
+}
+
+void PulseOutput::writeRequest(pa_stream*, size_t bytes, void* self) { static_cast<PulseOutput*>(self)->write(bytes); }
+
+void PulseOutput::write(size_t bytes)
+{
+    if (beforeEachWrite_) beforeEachWrite_();
+    if (!prioritySet_) {
+        // What SDL asks for its audio thread ("time critical"): nice -20 where allowed, else unchanged.
+        setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), -20);
+        prioritySet_ = true;
+    }
+    // How long until a sample written now is heard: the server's queue and the sink's buffer, from the
+    // server's own timing. Until its first report nothing has played, so all that was written is queued.
+    pa_usec_t usec = 0;
+    int negative = 0;
+    uint64_t queued = writtenFrames_;
+    if (pa_stream_get_latency(stream_, &usec, &negative) == 0) queued = negative ? 0 : usecToFrames(usec);
+    while (bytes >= FrameBytes) {
+        void* data = nullptr;
+        size_t room = bytes;
+        if (pa_stream_begin_write(stream_, &data, &room) < 0 || room < FrameBytes) return;
+        const size_t frames = room / FrameBytes;
+        player_->fill(static_cast<int16_t*>(data), frames, steadyNowNs(),
+                      uint32_t(std::min<uint64_t>(queued, StreamPlayer::MaxLatencyFrames)));
+        if (pa_stream_write(stream_, data, frames * FrameBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
+        queued += frames;
+        writtenFrames_ += frames;
+        bytes -= frames * FrameBytes;
+    }
+}
+
+void PulseOutput::keepTimeInSilence()
+{
+    constexpr auto Step = std::chrono::milliseconds(10);
+    std::vector<int16_t> discard(StreamPlayer::MaxCallbackFrames * MusicChannels);
+    auto last = std::chrono::steady_clock::now();
+    double owed = 0;
+    while (!closing_.load()) {
+        std::this_thread::sleep_for(Step);
+        const auto now = std::chrono::steady_clock::now();
+        owed += std::chrono::duration<double>(now - last).count() * MusicSampleRate;
+        last = now;
+        const size_t frames = std::min(size_t(owed), StreamPlayer::MaxCallbackFrames);
+        player_->fill(discard.data(), frames, steadyNowNs(), 0);
+        owed -= double(frames);
+    }
+}
+
+bool PulseOutput::connect()
+{
+    for (;;) {
+        const pa_context_state_t state = pa_context_get_state(context_);
+        if (state == PA_CONTEXT_READY) break;
+        if (!PA_CONTEXT_IS_GOOD(state)) return false;
+        pa_threaded_mainloop_wait(loop_);
+    }
+    const pa_sample_spec spec{PA_SAMPLE_S16NE, MusicSampleRate, uint8_t(MusicChannels)};
+    stream_ = pa_stream_new(context_, "music", &spec, nullptr);
+    if (!stream_) return false;
+    pa_stream_set_state_callback(stream_, streamState, this);
+    pa_stream_set_write_callback(stream_, writeRequest, this);
+    pa_buffer_attr attr;
+    attr.maxlength = uint32_t(-1);
+    attr.tlength = uint32_t(pa_usec_to_bytes(PulseQueueMs * PA_USEC_PER_MSEC, &spec));
+    attr.prebuf = uint32_t(-1);
+    attr.minreq = uint32_t(pa_usec_to_bytes(PulseRefillMs * PA_USEC_PER_MSEC, &spec));
+    attr.fragsize = uint32_t(-1);
+    const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0) return false;
+    for (;;) {
+        const pa_stream_state_t state = pa_stream_get_state(stream_);
+        if (state == PA_STREAM_READY) return true;
+        if (!PA_STREAM_IS_GOOD(state)) return false;
+        pa_threaded_mainloop_wait(loop_);
+    }
+}
+
+bool PulseOutput::open(StreamPlayer& player, void (*beforeEachWrite)())
+{
+    player_ = &player;
+    beforeEachWrite_ = beforeEachWrite;
+    closing_ = false;
+    loop_ = pa_threaded_mainloop_new();
+    if (!loop_) return false;
+    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "show");
+    if (!context_) {
+        release();
+        return false;
+    }
+    pa_threaded_mainloop_set_name(loop_, "musicout");
+    pa_context_set_state_callback(context_, contextState, this);
+    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
+        pa_threaded_mainloop_start(loop_) < 0) {
+        release();
+        return false;
+    }
+    pa_threaded_mainloop_lock(loop_);
+    const bool ok = connect();
+    playing_ = ok;
+    pa_threaded_mainloop_unlock(loop_);
+    if (!ok) release();
+    return ok;
+}
+
+void PulseOutput::release()
+{
+    if (!loop_) return;
+    closing_ = true;
+    pa_threaded_mainloop_lock(loop_);
+    if (stream_) {
+        pa_stream_set_write_callback(stream_, nullptr, nullptr);
+        pa_stream_set_state_callback(stream_, nullptr, nullptr);
+        pa_stream_disconnect(stream_);
+        pa_stream_unref(stream_);
+        stream_ = nullptr;
+    }
+    if (context_) {
+        pa_context_set_state_callback(context_, nullptr, nullptr);
+        pa_context_disconnect(context_);
+        pa_context_unref(context_);
+        context_ = nullptr;
+    }
+    pa_threaded_mainloop_unlock(loop_);
+    pa_threaded_mainloop_stop(loop_);
+    pa_threaded_mainloop_free(loop_);
+    loop_ = nullptr;
+    if (silentClock_.joinable()) silentClock_.join();
+}
+
+void PulseOutput::close() { release(); }

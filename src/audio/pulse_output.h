@@ -1,0 +1,52 @@
+// The music straight to a PulseAudio server (or PipeWire's pulse server) through libpulse. SDL's driver
+// asks the server for one buffer and lets the sink take half of it, so a deeper queue there costs
+// latency the show can't see. This stream keeps its own queue deep and reads the real latency from the
+// server at every write, so the play position keeps to the sound whatever else shares the sink.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+class StreamPlayer;
+struct pa_context;
+struct pa_stream;
+struct pa_threaded_mainloop;
+
+// --- The queue asked of the server
+constexpr uint32_t PulseQueueMs = 400;    // audio kept written ahead of the sink: what a late refill may use
+constexpr uint32_t PulseRefillMs = 20;    // the server asks for more once this much has room
+
+class PulseOutput {
+public:
+    PulseOutput() = default;
+    ~PulseOutput();   // closes
+    PulseOutput(const PulseOutput&) = delete;
+    PulseOutput& operator=(const PulseOutput&) = delete;
+
+    // --- Main thread
+    // Connects to the user's server (never starts one) and starts playing the player's samples; false,
+    // with nothing left running, when no server answers or it refuses the stream.
+    bool open(StreamPlayer& player, void (*beforeEachWrite)());
+    void close();   // ends the stream; no write reaches the player after it returns; idempotent
+
+private:
+    static void contextState(pa_context* context, void* self);
+    static void streamState(pa_stream* stream, void* self);
+    static void writeRequest(pa_stream* stream, size_t bytes, void* self);
+    bool connect();   // with the loop locked
+    void write(size_t bytes);
+    void keepTimeInSilence();   // after the server is lost mid-show
+    void release();
+
+    StreamPlayer* player_ = nullptr;
+    void (*beforeEachWrite_)() = nullptr;
+    pa_threaded_mainloop* loop_ = nullptr;
+    pa_context* context_ = nullptr;
+    pa_stream* stream_ = nullptr;
+    uint64_t writtenFrames_ = 0;      // on the loop's thread
+    bool prioritySet_ = false;        // on the loop's thread
+    bool playing_ = false;            // open succeeded; under the loop's lock
+    std::atomic<bool> closing_{false};
+    std::atomic<bool> lost_{false};
+    std::thread silentClock_;         // after a loss: hands samples over at the real pace, as SDL does
+};
