@@ -179,12 +179,13 @@ private:
 
 constexpr size_t MaxCallbacks = 1 << 16;
 int64_t callbackStarts[MaxCallbacks];
+uint64_t handedBefore[MaxCallbacks];   // frames handed over before each callback
 std::atomic<size_t> callbackCount{0};
 
 void noteCallback()
 {
     const size_t k = callbackCount.load(std::memory_order_relaxed);
-    if (k < MaxCallbacks) callbackStarts[k] = nowNs();
+    if (k < MaxCallbacks) callbackStarts[k] = nowNs(), handedBefore[k] = musicFramesHandedOver();
     callbackCount.store(k + 1, std::memory_order_release);
 }
 
@@ -198,7 +199,7 @@ std::string audioThreadScheduling()
         const std::string base = std::string("/proc/self/task/") + e->d_name;
         std::string comm;
         std::ifstream(base + "/comm") >> comm;
-        if (comm.rfind("SDLAudio", 0) != 0) continue;
+        if (comm.rfind("SDLAudio", 0) != 0 && comm != "musicout") continue;
         std::string stat;
         std::getline(std::ifstream(base + "/stat"), stat);
         std::vector<std::string> f;
@@ -330,14 +331,14 @@ int main(int argc, char** argv)
         if (inRec[best] < double(firstHole)) offsetsBeforeHole.push_back(offsets.back());
     }
 
-    // Queued ahead when callback k started: what it hands follows frame k * buffer; the frame heard then
-    // comes from the nearest click.
+    // Queued ahead when callback k started: what had been handed over before it, less the frame heard
+    // then, which comes from the nearest click.
     std::vector<double> margins;
     const size_t callbacks = std::min(callbackCount.load(), MaxCallbacks);
     double longestGap = 0;
     for (size_t k = 1; k < callbacks; ++k) {
         longestGap = std::max(longestGap, double(callbackStarts[k] - callbackStarts[k - 1]) / 1e6);
-        const double handed = double(k) * MusicDeviceBufferFrames;
+        const double handed = double(handedBefore[k]);
         if (heardAt.empty() || handed >= double(track.frames())) continue;
         const double t = double(callbackStarts[k]);
         auto near = std::min_element(heardAt.begin(), heardAt.end(), [t](const auto& a, const auto& b) {
