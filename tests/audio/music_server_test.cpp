@@ -26,28 +26,50 @@ void lateNowAndThen()
     nanosleep(&nap, nullptr);
     lastDelay = monotonicSeconds();
 }
+
+// In the child: the music through the server, and waiting (without spinning) for its position.
+void playThroughServer(const PulseServer& server, const std::string& track)
+{
+    server.applyToThisProcess();
+    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    initMusic(track.c_str());
+}
+
+void waitForPosition(uint32_t ms)
+{
+    while (musicPosition() < ms) {
+        struct timespec nap = {0, 5'000'000};
+        nanosleep(&nap, nullptr);
+    }
+}
 }  // namespace
 
-TEST(MusicServerTest, LateCallbacksLeaveNoHoleInWhatTheServerPlays)
-{
-    if (!PulseServer::missing().empty()) GTEST_SKIP() << PulseServer::missing();
-    ASSERT_EQ(lameMissing(), "");
+class MusicServerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!PulseServer::missing().empty()) GTEST_SKIP() << PulseServer::missing();
+        ASSERT_EQ(lameMissing(), "");
+    }
+    std::string toneTrack(double seconds)
+    {
+        Tone tone;
+        tone.seconds = seconds;
+        return makeToneMp3(dir.path(), "tone.mp3", tone);
+    }
     TempDir dir;
-    Tone tone;
-    tone.seconds = 5;
-    const std::string track = makeToneMp3(dir.path(), "tone.mp3", tone);
+};
+
+TEST_F(MusicServerTest, LateCallbacksLeaveNoHoleInWhatTheServerPlays)
+{
+    const std::string track = toneTrack(5);
     PulseServer server;
     MonitorRecording recording(server, dir.file("monitor.raw"));
 
     const ProcessResult run = runInChild([&] {
-        server.applyToThisProcess();
-        setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
         setAudioCallbackHook(lateNowAndThen);
-        initMusic(track.c_str());
-        while (musicPosition() < musicLength()) {
-            struct timespec nap = {0, 5'000'000};
-            nanosleep(&nap, nullptr);
-        }
+        playThroughServer(server, track);
+        waitForPosition(musicLength());
         // Until the last of the music has left the server, so the recording holds all of it.
         struct timespec drain = {0, 500'000'000};
         nanosleep(&drain, nullptr);
@@ -67,31 +89,18 @@ TEST(MusicServerTest, LateCallbacksLeaveNoHoleInWhatTheServerPlays)
     }
 }
 
-TEST(MusicServerTest, ServerGoneMidShowLeavesTheClockRunningToTheEnd)
+TEST_F(MusicServerTest, ServerGoneMidShowLeavesTheClockRunningToTheEnd)
 {
-    if (!PulseServer::missing().empty()) GTEST_SKIP() << PulseServer::missing();
-    ASSERT_EQ(lameMissing(), "");
-    TempDir dir;
-    Tone tone;
-    tone.seconds = 3;
-    const std::string track = makeToneMp3(dir.path(), "tone.mp3", tone);
+    const std::string track = toneTrack(3);
     PulseServer server;
 
     // Past a fixed end the child is stopped: a clock that froze with the server fails here.
     const ProcessResult run = runInChild(
         [&] {
-            server.applyToThisProcess();
-            setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
-            initMusic(track.c_str());
-            while (musicPosition() < 500) {
-                struct timespec nap = {0, 5'000'000};
-                nanosleep(&nap, nullptr);
-            }
+            playThroughServer(server, track);
+            waitForPosition(500);
             kill(server.pid(), SIGKILL);
-            while (musicPosition() < musicLength()) {
-                struct timespec nap = {0, 5'000'000};
-                nanosleep(&nap, nullptr);
-            }
+            waitForPosition(musicLength());
             closeMusic();
         },
         10);
