@@ -17,9 +17,10 @@ struct TapReading {
 
 class PlaybackTap {
 public:
-    // Channel-0 samples kept, about 1.5 s at 44.1 kHz: what is handed over but not yet heard (the sound
-    // server's queue and the sink's buffer) and as much again for a reader that stalls.
-    static constexpr size_t HistoryFrames = 65536;
+    // Channel-0 samples kept, about 3 s at 44.1 kHz: what is handed over but not yet heard (the sound
+    // server's queue and the sink's buffer: 0.76 s when the show is alone on a PulseAudio sink) and as
+    // much again for a reader that stalls.
+    static constexpr size_t HistoryFrames = 131072;
 
     PlaybackTap();
     PlaybackTap(const PlaybackTap&) = delete;

@@ -131,6 +131,6 @@ TEST_F(StreamPlayerTest, LiveSpectrumEqualsTheOfflineOneAtTheSameFrame)
         for (int k = 0; k < AnalysisBins; ++k) ASSERT_EQ(live[k], offline[k]) << "frame " << frame << " entry " << k;
     }
     EXPECT_FALSE(player.spectrumAt(10 * Buffer + 1, analyser, live)) << "not handed over yet";
-    for (int k = 10; k < 80; ++k) player.fill(buffer.data(), Buffer, 1 + k * BufferNs, 0);
+    for (int k = 10; k < 140; ++k) player.fill(buffer.data(), Buffer, 1 + k * BufferNs, 0);
     EXPECT_FALSE(player.spectrumAt(5000, analyser, live)) << "long overwritten";
 }
