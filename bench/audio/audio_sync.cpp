@@ -93,8 +93,14 @@ public:
             close(fds[0]);
             close(fds[1]);
             const std::string device = sink + ".monitor";
+            // The recorder's latency becomes the sink's (PulseAudio) or the whole graph's quantum
+            // (PipeWire) when it is the lowest asked: 20 ms, the show's own, measures the show as it
+            // plays alone; AUDIO_SYNC_RECORDER_MS asks for another (5 ms made PipeWire's graph drop
+            // 5 ms blocks beside a build).
+            const char* ms = std::getenv("AUDIO_SYNC_RECORDER_MS");
+            const std::string latency = std::string("--latency-msec=") + (ms ? ms : "20");
             execlp("parec", "parec", "-d", device.c_str(), "--raw", "--format=s16le", "--rate=44100", "--channels=2",
-                   "--latency-msec=5", (char*)nullptr);
+                   latency.c_str(), (char*)nullptr);
             _exit(127);
         }
         close(fds[1]);

@@ -105,7 +105,8 @@ bool PulseOutput::connect()
     attr.prebuf = uint32_t(-1);
     attr.minreq = uint32_t(pa_usec_to_bytes(PulseRefillMs * PA_USEC_PER_MSEC, &spec));
     attr.fragsize = uint32_t(-1);
-    const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    const auto flags =
+        pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_EARLY_REQUESTS);
     if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0) return false;
     for (;;) {
         const pa_stream_state_t state = pa_stream_get_state(stream_);
