@@ -18,8 +18,8 @@ struct TapReading {
 class PlaybackTap {
 public:
     // Channel-0 samples kept, about 3 s at 44.1 kHz: what is handed over but not yet heard (the sound
-    // server's queue and the sink's buffer: 0.76 s when the show is alone on a PulseAudio sink) and as
-    // much again for a reader that stalls.
+    // server's queue and the sink's buffer, 0.42 s, or more where the user's PULSE_LATENCY_MSEC asks the
+    // server for more) and as much again for a reader that stalls.
     static constexpr size_t HistoryFrames = 131072;
 
     PlaybackTap();

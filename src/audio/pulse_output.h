@@ -1,7 +1,8 @@
 // The music straight to a PulseAudio server (or PipeWire's pulse server) through libpulse. SDL's driver
 // asks the server for one buffer and lets the sink take half of it, so a deeper queue there costs
-// latency the show can't see. This stream keeps its own queue deep and reads the real latency from the
-// server at every write, so the play position keeps to the sound whatever else shares the sink.
+// latency the show can't see. This stream keeps a deep queue on its side of the server (early requests:
+// the sink holds only one refill, and PipeWire's quantum stays that small) and reads the real latency
+// from the server at every write, so the play position keeps to the sound whatever shares the sink.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -14,7 +15,7 @@ struct pa_threaded_mainloop;
 
 // --- The queue asked of the server
 constexpr uint32_t PulseQueueMs = 400;    // audio kept written ahead of the sink: what a late refill may use
-constexpr uint32_t PulseRefillMs = 20;    // the server asks for more once this much has room
+constexpr uint32_t PulseRefillMs = 20;    // the server asks for more once this much has room; the sink's share
 
 class PulseOutput {
 public:
