@@ -94,16 +94,16 @@ bool PulseOutput::connect()
         if (!PA_CONTEXT_IS_GOOD(state)) return false;
         pa_threaded_mainloop_wait(loop_);
     }
-    const pa_sample_spec spec{PA_SAMPLE_S16NE, MusicSampleRate, uint8_t(MusicChannels)};
-    stream_ = pa_stream_new(context_, "music", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_S16NE, MusicSampleRate, uint8_t(MusicChannels)};
+    stream_ = pa_stream_new(context_, "music", &format, nullptr);
     if (!stream_) return false;
     pa_stream_set_state_callback(stream_, streamState, this);
     pa_stream_set_write_callback(stream_, writeRequest, this);
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
-    attr.tlength = uint32_t(pa_usec_to_bytes(PulseQueueMs * PA_USEC_PER_MSEC, &spec));
+    attr.tlength = uint32_t(pa_usec_to_bytes(PulseQueueMs * PA_USEC_PER_MSEC, &format));
     attr.prebuf = uint32_t(-1);
-    attr.minreq = uint32_t(pa_usec_to_bytes(PulseRefillMs * PA_USEC_PER_MSEC, &spec));
+    attr.minreq = uint32_t(pa_usec_to_bytes(PulseRefillMs * PA_USEC_PER_MSEC, &format));
     attr.fragsize = uint32_t(-1);
     const auto flags =
         pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_EARLY_REQUESTS);
@@ -125,25 +125,25 @@ bool PulseOutput::open(StreamPlayer& player, void (*beforeEachWrite)())
     if (!loop_) return false;
     context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "show");
     if (!context_) {
-        release();
+        close();
         return false;
     }
     pa_threaded_mainloop_set_name(loop_, "musicout");
     pa_context_set_state_callback(context_, contextState, this);
     if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
         pa_threaded_mainloop_start(loop_) < 0) {
-        release();
+        close();
         return false;
     }
     pa_threaded_mainloop_lock(loop_);
     const bool ok = connect();
     playing_ = ok;
     pa_threaded_mainloop_unlock(loop_);
-    if (!ok) release();
+    if (!ok) close();
     return ok;
 }
 
-void PulseOutput::release()
+void PulseOutput::close()
 {
     if (!loop_) return;
     closing_ = true;
@@ -168,4 +168,3 @@ void PulseOutput::release()
     if (silentClock_.joinable()) silentClock_.join();
 }
 
-void PulseOutput::close() { release(); }

@@ -37,7 +37,6 @@ private:
     bool connect();   // with the loop locked
     void write(size_t bytes);
     void keepTimeInSilence();   // after the server is lost mid-show
-    void release();
 
     StreamPlayer* player_ = nullptr;
     void (*beforeEachWrite_)() = nullptr;
