@@ -12,7 +12,7 @@
 
 #include "audio/analyser.h"
 #include "audio/music_errors.h"
-#include "audio/pulse_output.h"
+#include "desktop/pulse_output.h"
 #include "audio/stream_player.h"
 #include "utils/fatal.h"
 

@@ -6,7 +6,7 @@
 constexpr int SpectrumSize = 256;
 
 // SDL's device buffer, for machines without a sound server (a sound server gets PulseOutput's queue,
-// audio/pulse_output.h). SDL's PulseAudio driver, used only if the server refuses our own stream, asks
+// desktop/pulse_output.h). SDL's PulseAudio driver, used only if the server refuses our own stream, asks
 // for one buffer of latency, and about half a buffer stays queued when a callback starts: with 8192
 // frames (186 ms) callbacks held up 40-60 ms left no hole. A power of two: SDL's dummy driver crashes
 // on others.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "utils/coverage.h"
+#include "utils/gl_capabilities.h"
 
 namespace {
 // Exact at both ends, so a mesh's outline meets the full quad's corners bit for bit.
@@ -61,18 +62,14 @@ void drawTexturedMesh(const CoverMesh& mesh, float x0, float y0, float x1, float
         positions[2 * i] = mix(x0, x1, mesh.points[i].s);
         positions[2 * i + 1] = mix(y0, y1, mesh.points[i].t);
     }
-#ifdef __EMSCRIPTEN__
-    // WebGL's fixed-function emulation reads client-side indices as 16-bit only, and takes a normal
-    // outside glBegin/glEnd as a vertex attribute; lighting is off, so the normal changes nothing.
-    static std::vector<uint16_t> indices;
-    indices.assign(mesh.triangles.begin(), mesh.triangles.end());
-    const GLenum indexType = GL_UNSIGNED_SHORT;
-    const void* indexData = indices.data();
-#else
-    glNormal3f(0, 0, 1);
-    const GLenum indexType = GL_UNSIGNED_INT;
-    const void* indexData = mesh.triangles.data();
-#endif
+    // Cover meshes have fewer than 65536 points, so 16-bit indices always reach them.
+    static std::vector<uint16_t> shortIndices;
+    const bool wide = glCapabilities().wideIndices;
+    if (!wide) shortIndices.assign(mesh.triangles.begin(), mesh.triangles.end());
+    const GLenum indexType = wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
+    const void* indexData = wide ? static_cast<const void*>(mesh.triangles.data()) : shortIndices.data();
+    // Lighting is off, so the normal changes nothing where it would be taken as a vertex attribute.
+    if (glCapabilities().looseNormals) glNormal3f(0, 0, 1);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, positions.data());

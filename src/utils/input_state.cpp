@@ -8,8 +8,6 @@
 #include "utils/video.h"
 
 namespace {
-constexpr int KeyCount = 512;
-
 struct InputState {
     uint8_t keys[KeyCount];
     uint8_t lastKeys[KeyCount];

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "utils/fatal.h"
+#include "utils/gl_capabilities.h"
 
 namespace {
 std::vector<CoverMesh> covers;  // by texture name; GL hands names out small and in order
@@ -35,11 +36,10 @@ uint32_t uploadTexture(const Image& image)
     glBindTexture(GL_TEXTURE_2D, name);
     GLenum format = pixelFormat(image.channels);
     const uint8_t* pixels = image.pixels.data();
-#ifdef __EMSCRIPTEN__
-    // WebGL's emulated modulate multiplies colour by the sample too, and an alpha texture samples
-    // black: the mask goes up as luminance-alpha with white luminance, which modulates as alpha does.
+    // Where modulate also multiplies the colour by an alpha texture's black, the mask goes up as
+    // luminance-alpha with white luminance, which modulates exactly as alpha does.
     std::vector<uint8_t> luminanceAlpha;
-    if (format == GL_ALPHA) {
+    if (format == GL_ALPHA && !glCapabilities().alphaTextures) {
         luminanceAlpha.resize(image.pixels.size() * 2);
         for (size_t i = 0; i < image.pixels.size(); ++i) {
             luminanceAlpha[2 * i] = 255;
@@ -48,7 +48,6 @@ uint32_t uploadTexture(const Image& image)
         format = GL_LUMINANCE_ALPHA;
         pixels = luminanceAlpha.data();
     }
-#endif
 
     // Rows are tightly packed, so any row length must be accepted, not only multiples of four.
     GLint previousAlignment = 4;

@@ -2,11 +2,10 @@
 // it in place of the canvas. The main loop is cancelled first, so no later frame runs on a broken show.
 #include <emscripten.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <string>
 
-#include "utils/fatal.h"
+#include "utils/platform.h"
 
 namespace {
 EM_JS(void, showFailureOnPage, (const char* line), {
@@ -15,18 +14,13 @@ EM_JS(void, showFailureOnPage, (const char* line), {
 });
 }  // namespace
 
-void fatalExit(int status, const char* format, ...)
+void platformFail(int status, const std::string& line)
 {
-    va_list args;
-    va_start(args, format);
-    char buffer[1024];
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    std::string line = buffer;
     std::fputs(line.c_str(), stdout);
     std::fflush(stdout);
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    showFailureOnPage(line.c_str());
+    std::string shown = line;
+    if (!shown.empty() && shown.back() == '\n') shown.pop_back();
+    showFailureOnPage(shown.c_str());
     emscripten_cancel_main_loop();
     emscripten_force_exit(status);
     __builtin_unreachable();

@@ -1,5 +1,4 @@
-// The display, input state and wall clock in a browser: the same interface as over SDL 1.2, on the
-// page's canvas. The WebGL context is made through emscripten's browser layer, the one way that also
+// The browser's display, events and tick counter (utils/platform.h), on the page's canvas. The WebGL context is made through emscripten's browser layer, the one way that also
 // sets up the fixed-function emulation. Key and mouse events arrive between frames and are queued,
 // then applied in endFrame in arrival order, as SDL's queue is drained there on the desktop.
 #include <emscripten.h>
@@ -11,11 +10,10 @@
 
 #include "utils/fatal.h"
 #include "utils/input_feed.h"
-#include "utils/random.h"
+#include "utils/platform.h"
 #include "utils/video.h"
 
 namespace {
-constexpr int KeyCount = 512;   // SDL 1.2's key codes, which the input state takes
 constexpr int EscapeKey = 27;   // SDL 1.2's key code for Escape, the browser's keyCode too
 
 enum class EventKind { KeyDown, KeyUp, Motion, ButtonDown, ButtonUp };
@@ -26,10 +24,7 @@ struct QueuedEvent {
 };
 
 std::vector<QueuedEvent> queue;
-int width = 0;
-int height = 0;
 double startMs = 0;
-TickSource tickSource = nullptr;
 
 bool validKey(int key) { return key >= 0 && key < KeyCount; }
 
@@ -54,8 +49,8 @@ EM_BOOL onMouse(int type, const EmscriptenMouseEvent* e, void*)
 {
     double cssWidth = 0, cssHeight = 0;
     emscripten_get_element_css_size("#canvas", &cssWidth, &cssHeight);
-    const float x = cssWidth > 0 ? float(e->targetX * width / cssWidth) : float(e->targetX);
-    const float y = cssHeight > 0 ? float(e->targetY * height / cssHeight) : float(e->targetY);
+    const float x = cssWidth > 0 ? float(e->targetX * screenWidth() / cssWidth) : float(e->targetX);
+    const float y = cssHeight > 0 ? float(e->targetY * screenHeight() / cssHeight) : float(e->targetY);
     if (type == EMSCRIPTEN_EVENT_MOUSEMOVE) {
         queue.push_back({EventKind::Motion, 0, x, y});
     } else if (e->button == 0) {
@@ -63,9 +58,6 @@ EM_BOOL onMouse(int type, const EmscriptenMouseEvent* e, void*)
     }
     return EM_FALSE;
 }
-
-uint32_t browserTicks() { return uint32_t(emscripten_get_now() - startMs); }
-uint32_t ticks() { return tickSource ? tickSource() : browserTicks(); }
 
 // The canvas was made by the page without alpha, depth or stencil, as the desktop asks of SDL; in the
 // stepped mode its drawing buffer is kept after each frame, so a checker can read the picture back.
@@ -76,40 +68,32 @@ EM_JS(int, createCanvasContext, (), {
                       preserveDrawingBuffer: !!Module['preserveDrawingBuffer']};
     return Browser.createContext(canvas, true, true, attributes) ? 1 : 0;
 });
+
+// Every event the show takes in: handled (on), or no longer (off).
+void listen(bool on)
+{
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, on ? onKey : nullptr);
+    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, on ? onKey : nullptr);
+    emscripten_set_mousemove_callback("#canvas", nullptr, EM_TRUE, on ? onMouse : nullptr);
+    emscripten_set_mousedown_callback("#canvas", nullptr, EM_TRUE, on ? onMouse : nullptr);
+    emscripten_set_mouseup_callback("#canvas", nullptr, EM_TRUE, on ? onMouse : nullptr);
+}
 }  // namespace
 
-void initVideo(int w, int h, bool)
+void platformOpenDisplay(int, int, bool)
 {
-    width = w;
-    height = h;
     startMs = emscripten_get_now();
     if (!createCanvasContext()) fatalExit(1, "couldn't initialize SDL: %s\n", "WebGL is not available in this browser");
-    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
-    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
-    emscripten_set_mousemove_callback("#canvas", nullptr, EM_TRUE, onMouse);
-    emscripten_set_mousedown_callback("#canvas", nullptr, EM_TRUE, onMouse);
-    emscripten_set_mouseup_callback("#canvas", nullptr, EM_TRUE, onMouse);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_DEPTH_TEST);
-    seedRandom();
+    listen(true);
 }
 
-void closeVideo()
-{
-    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
-    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
-    emscripten_set_mousemove_callback("#canvas", nullptr, EM_TRUE, nullptr);
-    emscripten_set_mousedown_callback("#canvas", nullptr, EM_TRUE, nullptr);
-    emscripten_set_mouseup_callback("#canvas", nullptr, EM_TRUE, nullptr);
-}
+void platformShowPointer(bool) {}   // the page styles the pointer itself
 
-int screenWidth() { return width; }
-int screenHeight() { return height; }
+void platformCloseDisplay() { listen(false); }
 
 // The browser shows the frame when the animation callback returns: there is no swap to ask for.
-void endFrame()
+void platformEndFrame()
 {
-    beginInputFrame();
     for (const QueuedEvent& e : queue) {
         switch (e.kind) {
         case EventKind::KeyDown: feedKey(e.key, true); break;
@@ -122,7 +106,17 @@ void endFrame()
     queue.clear();
 }
 
-float demoTime() { return float(ticks() / 1000.0); }
-void setTickSource(TickSource source) { tickSource = source; }
+// WebGL 1's fixed-function emulation: 16-bit client-side indices only, a normal outside glBegin/glEnd
+// taken as a vertex attribute, and a modulate that multiplies by an alpha texture's black too.
+GlCapabilities platformGlCapabilities()
+{
+    GlCapabilities emulation;
+    emulation.wideIndices = false;
+    emulation.looseNormals = false;
+    emulation.alphaTextures = false;
+    return emulation;
+}
 
-bool stopRequested() { return false; }   // a page has no signals; closing the tab ends everything
+uint32_t platformTicks() { return uint32_t(emscripten_get_now() - startMs); }
+
+bool platformStopRequested() { return false; }   // a page has no signals; closing the tab ends everything

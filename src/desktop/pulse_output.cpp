@@ -1,6 +1,6 @@
 // PulseOutput. libpulse runs the stream on its own thread (a threaded main loop); its write requests
 // only copy from the player, as SDL's callback does, and the loop's lock is taken only to open and close.
-#include "audio/pulse_output.h"
+#include "desktop/pulse_output.h"
 
 #include <pulse/pulseaudio.h>
 #include <sys/resource.h>

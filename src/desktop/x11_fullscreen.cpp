@@ -6,7 +6,7 @@
 // The guard and the watch talk to the X server over connections of their own (xcb), so they never
 // touch SDL's Xlib connection or its event queue, and an X error on them (a window gone meanwhile)
 // comes back as a failed reply instead of reaching Xlib's process-wide error handler.
-#include "utils/x11_fullscreen.h"
+#include "desktop/x11_fullscreen.h"
 
 #include <SDL.h>
 #include <SDL_opengl.h>
