@@ -15,9 +15,12 @@ esac
 
 ./setup.sh --web
 deps=${SHOW_WEB_DEPS:-$PWD/build-web/deps}
-if [ ! -f "$deps/lib/libmpg123.a" ] || [ ! -f "$deps/lib/libfftw3f.a" ] || [ ! -f "$deps/lib/libpng16.a" ]; then
-  tools/web/build-deps.sh "$deps"   # offline, from the sources setup.sh fetched; once
-fi
+for lib in $(grep -v '^#' tools/web/wasm-libraries.txt); do
+  if [ ! -f "$deps/lib/$lib" ]; then
+    tools/web/build-deps.sh "$deps"   # offline, from the sources setup.sh fetched; once
+    break
+  fi
+done
 emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DSHOW_WEB_DEPS="$deps" >/dev/null
 cmake --build build-web -j"${JOBS:-2}"
 

@@ -45,19 +45,6 @@ void restart()
     ElectroPoints.assign(ElectroPointCount, Point2{512, 384});
 }
 
-// drawFragments without the drawing: the same expiry rule at the same moment of the frame.
-void sweep()
-{
-    const float now = demoTime();
-    size_t i = 0;
-    while (i < ActiveFragments.size()) {
-        if (hasExpired(*ActiveFragments[i], now))
-            ActiveFragments.erase(ActiveFragments.begin() + std::ptrdiff_t(i));
-        else
-            ++i;
-    }
-}
-
 double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -108,7 +95,7 @@ int main(int argc, char** argv)
                 clockMs = frameMs(n);
                 const float t = float(clockMs) / 1000.0f;
                 dispatchCues(t, CueLifetime);
-                sweep();
+                expireFragments(demoTime());
                 spawnFromSpectrum(t, &spectra[size_t(n) * SpectrumSize], ShowWidth, ShowHeight);
                 liveAtEnd[size_t(n)] = ActiveFragments.size();
             }

@@ -51,7 +51,7 @@ c++ -std=c++17 -O2 -g -DNDEBUG -I"$here/src" $(pkg-config --cflags sdl12_compat)
   $(pkg-config --libs sdl12_compat libmpg123 fftw3f libpng) -lGL -lX11 -lpthread -o "$work/logic_frames"
 env NODE_PATH=/usr/share/nodejs em++ -std=c++17 -O3 -DNDEBUG -I"$here/src" -I"$deps/include" \
   "$here/bench/web/logic_frames.cpp" "$web/libshowcore.a" \
-  "$deps/lib/libpng16.a" "$deps/lib/libz.a" "$deps/lib/libmpg123.a" "$deps/lib/libfftw3f.a" \
+  $(grep -v '^#' "$here/tools/web/wasm-libraries.txt" | sed "s|^|$deps/lib/|") \
   -sLEGACY_GL_EMULATION=1 -sALLOW_MEMORY_GROWTH=1 -sNODERAWFS=1 -sENVIRONMENT=node \
   -o "$work/logic_frames.js" 2>&1 | grep -v 'GL emulation' || true
 c++ -std=c++17 -O2 -g -DNDEBUG -I"$here/src" $(pkg-config --cflags sdl12_compat) \

@@ -10,9 +10,7 @@ int main(int, char**)
     startShow();
     initMusic(TrackFileName);
     LiveHost host;
-    ShowRun run;   // the same steps a browser takes, one per animation frame
-    while (run.step(host)) {
-    }
+    runShow(host);   // the same steps a browser takes, one per animation frame
     closeMusic();
     closeVideo();
     return 0;

@@ -35,6 +35,10 @@ void startShow()
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
 
+namespace {
+// What one frame left: go on with the next, or how the phase ended.
+enum class FrameStep { Continue, Escape, ShowOver };
+
 FrameStep showFrame(ShowHost& host)
 {
     host.fetchSpectrum();
@@ -51,17 +55,17 @@ FrameStep showFrame(ShowHost& host)
     return FrameStep::ShowOver;
 }
 
-namespace {
+FrameStep closingFrame(ShowHost& host, float closingStart)
+{
+    if (!(double(demoTime() - closingStart) < ClosingDuration)) return FrameStep::ShowOver;
+    drawClosingFrame(demoTime());
+    host.endFrame();
+    if (host.escapePressed()) return FrameStep::Escape;
+    return FrameStep::Continue;
+}
+
 LoopExit loopExitOf(FrameStep step) { return step == FrameStep::Escape ? LoopExit::Escape : LoopExit::ShowOver; }
 }  // namespace
-
-LoopExit runFrameLoop(ShowHost& host)
-{
-    for (;;) {
-        const FrameStep step = showFrame(host);
-        if (step != FrameStep::Continue) return loopExitOf(step);
-    }
-}
 
 float closingOpacity(float now)
 {
@@ -79,32 +83,14 @@ void drawClosingFrame(float now)
     disableTexturing();
 }
 
-FrameStep closingFrame(ShowHost& host, float closingStart)
-{
-    if (!(double(demoTime() - closingStart) < ClosingDuration)) return FrameStep::ShowOver;
-    drawClosingFrame(demoTime());
-    host.endFrame();
-    if (host.escapePressed()) return FrameStep::Escape;
-    return FrameStep::Continue;
-}
-
-LoopExit runClosingScreen(ShowHost& host)
-{
-    const float start = demoTime();
-    for (;;) {
-        const FrameStep step = closingFrame(host, start);
-        if (step != FrameStep::Continue) return loopExitOf(step);
-    }
-}
-
 bool ShowRun::step(ShowHost& host)
 {
     if (phase_ == Phase::Playing) {
         const FrameStep step = showFrame(host);
         if (step == FrameStep::Continue) return true;
         if (step == FrameStep::Escape) return end(LoopExit::Escape);
-        // The closing clock starts in the step that ends the frame loop, as in the unbroken loop, so
-        // a host's pause before the next step cannot shorten the closing image.
+        // The closing clock starts in the step that ends the frame loop, so a host's pause before the
+        // next step (a browser's next animation frame) cannot shorten the closing image.
         phase_ = Phase::Closing;
         closingStart_ = demoTime();
         return true;
@@ -122,4 +108,20 @@ bool ShowRun::end(LoopExit how)
     exit_ = how;
     phase_ = Phase::Ended;
     return false;
+}
+
+LoopExit runShow(ShowHost& host)
+{
+    ShowRun run;
+    while (run.step(host)) {
+    }
+    return run.exit();
+}
+
+LoopExit runFrameLoop(ShowHost& host)
+{
+    ShowRun run;
+    while (run.phase() == ShowRun::Phase::Playing && run.step(host)) {
+    }
+    return run.phase() == ShowRun::Phase::Ended ? run.exit() : LoopExit::ShowOver;
 }

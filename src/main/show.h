@@ -25,8 +25,6 @@ public:
 };
 
 enum class LoopExit { Escape, ShowOver };
-// What one pass of a loop left: go on with the next frame, or how the loop ended.
-enum class FrameStep { Continue, Escape, ShowOver };
 
 constexpr int ShowWidth = 1024;                  // pixels
 constexpr int ShowHeight = 768;                  // pixels
@@ -37,11 +35,9 @@ constexpr const char* TrackFileName = "bass_300808.mp3";
 // --- Start-up (after initVideo, before initMusic)
 void startShow();  // anchor points, all textures, the cue list and blending, in that fixed order
 
-// --- Running, one frame at a time (for hosts that own the loop themselves, such as a browser)
-FrameStep showFrame(ShowHost& host);                         // one frame of the show, with its end test
-FrameStep closingFrame(ShowHost& host, float closingStart);  // one closing frame; closingStart: demoTime s
-
-// The whole sequence, frame loop then closing screen, advanced one displayed frame per step().
+// --- Running: the whole sequence, frame loop then closing screen, one displayed frame per step()
+// Every driver steps this: the desktop show and the tools in a plain loop, a browser once per
+// animation frame.
 class ShowRun {
 public:
     enum class Phase { Playing, Closing, Ended };
@@ -56,8 +52,10 @@ private:
     float closingStart_ = 0;   // demoTime seconds
 };
 
-// --- Running to the end (the desktop show and the offline tools)
-LoopExit runFrameLoop(ShowHost& host);      // until Escape, or the music is over and no fragment lives
-LoopExit runClosingScreen(ShowHost& host);  // 2.1 s of end.png pulsing, or until Escape
+// --- Running to an end (plain loops over ShowRun::step)
+LoopExit runShow(ShowHost& host);       // to the end of the closing screen, or until Escape
+LoopExit runFrameLoop(ShowHost& host);  // until Escape, or the music is over and no fragment lives
+
+// --- The closing screen's picture
 void drawClosingFrame(float now);           // one closing frame at demoTime now (seconds)
 float closingOpacity(float now);            // 0.8..1.0, pulsing with demoTime now (seconds)

@@ -31,16 +31,17 @@ bool hasExpired(const Fragment& f, float now)
     return double(now) > double(f.start) + double(f.lifetime);
 }
 
+void expireFragments(float now)
+{
+    const auto expired = [now](const std::unique_ptr<Fragment>& f) { return hasExpired(*f, now); };
+    ActiveFragments.erase(std::remove_if(ActiveFragments.begin(), ActiveFragments.end(), expired),
+                          ActiveFragments.end());
+}
+
 void drawFragments()
 {
+    // A draw never changes the list, so expiring first leaves exactly the entries a single pass would draw.
     const float now = demoTime();
-    size_t i = 0;
-    while (i < ActiveFragments.size()) {
-        if (hasExpired(*ActiveFragments[i], now)) {
-            ActiveFragments.erase(ActiveFragments.begin() + std::ptrdiff_t(i));  // releases it
-        } else {
-            ActiveFragments[i]->draw(now);
-            ++i;
-        }
-    }
+    expireFragments(now);
+    for (const std::unique_ptr<Fragment>& f : ActiveFragments) f->draw(now);
 }

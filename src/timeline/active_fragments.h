@@ -15,7 +15,8 @@ size_t addFragment(std::unique_ptr<Fragment> fragment);         // at randomFloa
 size_t addFragmentAtFront(std::unique_ptr<Fragment> fragment);  // at 0, no draw
 
 // --- Per frame
-void drawFragments();  // reads demoTime() once; removes expired entries, draws the rest in order
+void drawFragments();              // the sweep: reads demoTime() once, expires, then draws the rest in order
+void expireFragments(float now);   // removes (and releases) every entry expired at now (demoTime seconds)
 
 // --- Pure rules (no GL)
 bool hasExpired(const Fragment& fragment, float now);  // now > start + lifetime, the sum in double

@@ -10,17 +10,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 
 #include "audio/music.h"
-#include "event_log.h"
-#include "main/scripted_host.h"
 #include "main/show.h"
-#include "timeline/timeline_events.h"
-#include "utils/draw.h"
+#include "main/stepped_run.h"
+#include "timeline/event_log.h"
 #include "utils/format.h"
+#include "utils/time_text.h"
 #include "utils/video.h"
 #include "web/web.h"
 
@@ -42,7 +40,7 @@ struct WebShow {
     Stage stage = Stage::Decoding;
     LiveHost live;
     ShowRun run;
-    std::unique_ptr<ScriptedHost> scripted;
+    std::unique_ptr<SteppedRun> stepped;
     long targetFrame = 0;
     bool closingTold = false;
     std::FILE* eventsFile = nullptr;
@@ -54,51 +52,33 @@ EM_JS(void, tellPage, (const char* what, double value), {
     if (Module['onShowState']) Module['onShowState'](UTF8ToString(what), value);
 });
 
-// Seconds, as plain seconds ("83.5") or minutes and seconds ("1:23.5"); negative when unreadable.
-double parseMoment(const char* text)
-{
-    char* end = nullptr;
-    const double first = std::strtod(text, &end);
-    if (end == text) return -1;
-    if (*end == '\0') return first;
-    if (*end != ':') return -1;
-    const char* rest = end + 1;
-    const double seconds = std::strtod(rest, &end);
-    if (end == rest || *end != '\0' || seconds >= 60 || first != std::floor(first)) return -1;
-    return first * 60 + seconds;
-}
-
-// Frames before the asked one still run the whole show logic, as in showcap.
-void squeezeDrawing(bool squeeze) { ::squeezeDrawing(squeeze, ShowWidth, ShowHeight); }
-
 void startStepping()
 {
-    ScriptedShowOptions script;
-    script.framesPerSecond = show->options.stepFps;
-    script.trackLengthMs = decodedLengthMs();
-    script.spectrumAt = [](uint32_t positionMs, float* out) { decodedSpectrumAt(positionMs, out); };
-    script.escapeAfterFrames = show->targetFrame + 1;
-    script.present = false;
-    script.onFrameEnd = [](long n) { squeezeDrawing(n + 1 != show->targetFrame); };
-    show->scripted = std::make_unique<ScriptedHost>(script);
     if (show->options.events) {
         show->eventsFile = std::fopen(EventsFile, "w");
         show->log = std::make_unique<EventLog>(show->eventsFile);
-        setTimelineObserver(show->log.get());
     }
-    squeezeDrawing(show->targetFrame != 0);
+    SteppedRunOptions run;
+    run.framesPerSecond = show->options.stepFps;
+    run.trackLengthMs = decodedLengthMs();
+    run.spectrumAt = [](uint32_t positionMs, float* out) { decodedSpectrumAt(positionMs, out); };
+    run.lastFrame = show->targetFrame;
+    run.looksAt = [](long n) { return n == show->targetFrame; };
+    run.observer = show->log.get();
+    show->stepped = std::make_unique<SteppedRun>(run);
     show->stage = Stage::Stepping;
 }
 
 void finishStepping()
 {
-    setTimelineObserver(nullptr);
+    const long drawn = show->stepped->frame();
+    const LoopExit exit = show->stepped->exit();
+    show->stepped.reset();
     if (show->eventsFile) std::fclose(show->eventsFile);
     show->eventsFile = nullptr;
     show->stage = Stage::Over;
     emscripten_cancel_main_loop();
-    const long drawn = show->scripted->frame();
-    if (show->run.exit() == LoopExit::Escape && drawn == show->targetFrame + 1) {
+    if (exit == LoopExit::Escape && drawn == show->targetFrame + 1) {
         tellPage("ready", double(show->targetFrame));
     } else {
         const std::string message = formatString("the show is over after frame %ld, before frame %ld", drawn - 1,
@@ -141,7 +121,7 @@ void animationFrame()
     case Stage::Stepping: {
         const double until = emscripten_get_now() + StepBudgetMs;
         while (emscripten_get_now() < until) {
-            if (!show->run.step(*show->scripted)) {
+            if (!show->stepped->step()) {
                 finishStepping();
                 return;
             }
@@ -161,8 +141,7 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             options.stepFps = std::atoi(argv[++i]);
             if (options.stepFps <= 0 || options.stepFps > 1000) error = "step must be frames per second, 1..1000";
         } else if (arg == "--at" && hasValue) {
-            options.at = parseMoment(argv[++i]);
-            if (options.at < 0) error = "at must be seconds or m:ss";
+            if (!parseTime(argv[++i], options.at)) error = "at must be seconds or m:ss";
         } else if (arg == "--events") {
             options.events = true;
         } else {

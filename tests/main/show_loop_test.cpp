@@ -104,31 +104,19 @@ TEST_F(ShowLoopTest, EscapeLeavesAtTheEndOfThatFrame)
     EXPECT_EQ(host.frames, 2);
 }
 
-TEST_F(ShowLoopTest, ClosingScreenLastsTwoPointOneSecondsOfClock)
-{
-    ScriptedTestHost host;
-    host.frameMs = 100;
-    EXPECT_EQ(runClosingScreen(host), LoopExit::ShowOver);
-    EXPECT_EQ(host.frames, 21);  // 0.0 .. 2.0 s; at exactly 2.1 s it is over
-
-    ScriptedTestHost quick;
-    quick.escapeAtFrame = 5;
-    EXPECT_EQ(runClosingScreen(quick), LoopExit::Escape);
-    EXPECT_EQ(quick.frames, 5);
-}
-
-// Stepped one frame at a time, the show must draw the same frames as the unbroken loops: the same
-// playing frames, the closing screen after them only when the show ran out, timed from its end.
-TEST_F(ShowLoopTest, SteppedRunMatchesTheUnbrokenLoops)
+// The whole sequence, stepped as every driver steps it: the closing screen follows only a show that
+// ran out, timed from the step that ended the frame loop, and an ended run draws nothing more.
+TEST_F(ShowLoopTest, ClosingScreenFollowsOnlyAShowThatRanOutAndLastsTwoPointOneSeconds)
 {
     struct Case {
         const char* name;
         int escapeAtFrame;
-        int frames;     // frames the unbroken loops end
+        int frames;     // frames drawn in all
         LoopExit exit;
         ShowRun::Phase lastDrawn;  // the phase of the last frame drawn
     };
     const Case cases[] = {
+        // 4 playing frames, then closing frames at 0.0 .. 2.0 s; at exactly 2.1 s it is over.
         {"runs out, then 2.1 s closing", -1, 4 + 21, LoopExit::ShowOver, ShowRun::Phase::Closing},
         {"Escape while playing skips the closing", 2, 2, LoopExit::Escape, ShowRun::Phase::Playing},
         {"Escape in the closing screen", 6, 6, LoopExit::Escape, ShowRun::Phase::Closing},
@@ -156,6 +144,21 @@ TEST_F(ShowLoopTest, SteppedRunMatchesTheUnbrokenLoops)
         EXPECT_FALSE(run.step(host));  // an ended run draws nothing more
         EXPECT_EQ(host.frames, c.frames);
     }
+}
+
+TEST_F(ShowLoopTest, RunShowAndRunFrameLoopStopWhereTheirPhasesEnd)
+{
+    ScriptedTestHost whole;
+    whole.frameMs = 100;
+    whole.positions = {0, 400, 800, 999, 1000};
+    EXPECT_EQ(runShow(whole), LoopExit::ShowOver);
+    EXPECT_EQ(whole.frames, 4 + 21);
+
+    ScriptedTestHost loopOnly;
+    loopOnly.frameMs = 100;
+    loopOnly.positions = whole.positions;
+    EXPECT_EQ(runFrameLoop(loopOnly), LoopExit::ShowOver);
+    EXPECT_EQ(loopOnly.frames, 4) << "the frame loop alone draws no closing frame";
 }
 
 TEST(ClosingOpacity, PulsesBetweenPointEightAndOne)

@@ -67,7 +67,7 @@ private:
 bool lit(Rgb p) { return p.r + p.g + p.b > 0; }
 
 // One scripted run of the whole show, kept for all the checks below.
-struct ShowRun {
+struct WholeRun {
     ShowMusic music;
     ShowRecorder events;
     std::vector<size_t> listLength;         // after each frame's scene step
@@ -81,9 +81,9 @@ struct ShowRun {
     int closingOutsideLit = 0;              // closing frames with anything outside it
 };
 
-ShowRun runWholeShow(ShowMusic music)
+WholeRun runWholeShow(ShowMusic music)
 {
-    ShowRun run;
+    WholeRun run;
     run.music = std::move(music);
     openTestDisplay();
     resetSceneState();
@@ -127,11 +127,21 @@ ShowRun runWholeShow(ShowMusic music)
         ScriptedHost host(options);
         hostPtr = &host;
         startShow();
-        run.loopExit = runFrameLoop(host);
-        run.loopFrames = host.frame();
-        closing = true;
-        run.closingExit = runClosingScreen(host);
-        run.closingFrames = host.frame() - run.loopFrames;
+        ShowRun show;
+        while (show.step(host)) {
+            if (!closing && show.phase() == ShowRun::Phase::Closing) {
+                closing = true;
+                run.loopExit = LoopExit::ShowOver;
+                run.loopFrames = host.frame();
+            }
+        }
+        if (closing) {
+            run.closingExit = show.exit();
+            run.closingFrames = host.frame() - run.loopFrames;
+        } else {
+            run.loopExit = show.exit();
+            run.loopFrames = host.frame();
+        }
     }
     setTimelineObserver(nullptr);
     glViewport(0, 0, 1024, 768);
@@ -148,7 +158,7 @@ float gapLimit(FragmentKind kind)
     default: return 0;
     }
 }
-void expectRunsFromTheFirstFrameToTheClosingScreen(const ShowRun& run)
+void expectRunsFromTheFirstFrameToTheClosingScreen(const WholeRun& run)
 {
     EXPECT_EQ(run.loopExit, LoopExit::ShowOver);
     EXPECT_EQ(run.closingExit, LoopExit::ShowOver);
@@ -160,7 +170,7 @@ void expectRunsFromTheFirstFrameToTheClosingScreen(const ShowRun& run)
     EXPECT_EQ(run.closingOutsideLit, 0);
 }
 
-void expectEveryCueFiresOnceInTheFirstFrameThatReachesIt(const ShowRun& run)
+void expectEveryCueFiresOnceInTheFirstFrameThatReachesIt(const WholeRun& run)
 {
     ASSERT_EQ(run.events.cues.size(), size_t(CueCount));
     for (int i = 0; i < CueCount; ++i) {
@@ -176,7 +186,7 @@ void expectEveryCueFiresOnceInTheFirstFrameThatReachesIt(const ShowRun& run)
     EXPECT_EQ(run.events.cues[101].first, run.events.cues[104].first);
 }
 
-void expectSpectrumSpawnsRespectTheirMusicGatesAndGaps(const ShowRun& run)
+void expectSpectrumSpawnsRespectTheirMusicGatesAndGaps(const WholeRun& run)
 {
     std::map<FragmentKind, int> count;
     std::map<FragmentKind, float> last;
@@ -205,7 +215,7 @@ void expectSpectrumSpawnsRespectTheirMusicGatesAndGaps(const ShowRun& run)
     ::testing::Test::RecordProperty("sprites", count[FragmentKind::Tex]);
 }
 
-void expectListEmptiesAfterTheMusicAndTheLoopEndsThatFrame(const ShowRun& run)
+void expectListEmptiesAfterTheMusicAndTheLoopEndsThatFrame(const WholeRun& run)
 {
     ASSERT_FALSE(run.listLength.empty());
     const size_t frames = run.listLength.size();
@@ -225,7 +235,7 @@ void expectListEmptiesAfterTheMusicAndTheLoopEndsThatFrame(const ShowRun& run)
     ::testing::Test::RecordProperty("frames", int(frames));
 }
 
-void expectEffectsReachTheScreen(const ShowRun& run)
+void expectEffectsReachTheScreen(const WholeRun& run)
 {
     // Sampled every half second: once the spawning is under way most frames show something.
     int shown = 0, sampled = 0;
@@ -235,7 +245,7 @@ void expectEffectsReachTheScreen(const ShowRun& run)
     }
     EXPECT_GT(shown, sampled * 8 / 10);
 }
-void expectWholeShow(const ShowRun& run)
+void expectWholeShow(const WholeRun& run)
 {
     {
         SCOPED_TRACE("start to closing screen");

@@ -1,5 +1,5 @@
-// showcap's pure pieces: option parsing and its messages, time parsing, the JSON numbers of the event
-// log, the contact sheet's layout and labels, the WAV header, and the hand-over to the writer thread.
+// showcap's pure pieces: option parsing and its messages, the contact sheet's layout and labels, the
+// WAV header, and the hand-over to the writer thread.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,7 +10,6 @@
 
 #include "capture_options.h"
 #include "contact_sheet.h"
-#include "event_log.h"
 #include "frame_sink.h"
 #include "frame_writer.h"
 #include "support/temp_dir.h"
@@ -71,30 +70,6 @@ TEST(CaptureOptions, BadInputSaysWhatIsWrong)
     EXPECT_NE(errorFor({"--from", "20", "--to", "10"}).find("before"), std::string::npos);
     EXPECT_NE(errorFor({"--sheet-every", "0"}).find("--sheet-every"), std::string::npos);
     EXPECT_NE(errorFor({"--preset", "quick"}).find("--preset"), std::string::npos);
-}
-
-TEST(CaptureOptions, TimesInSecondsOrMinutes)
-{
-    double t = -1;
-    EXPECT_TRUE(parseTime("12.5", t));
-    EXPECT_EQ(t, 12.5);
-    EXPECT_TRUE(parseTime("1:02.5", t));
-    EXPECT_EQ(t, 62.5);
-    EXPECT_TRUE(parseTime("3:00", t));
-    EXPECT_EQ(t, 180.0);
-    for (const char* bad : {"", "-1", "1:60", "1:-2", "a:10", "1:2:3", "1e999", "nan", ":5"})
-        EXPECT_FALSE(parseTime(bad, t)) << bad;
-}
-
-TEST(EventLogText, NumbersReadBackAsTheSameFloat)
-{
-    for (float v : {0.0f, 2.0f, 0.7f, 23.223106f, 172.56192f, -35.272216796875f, 1e-7f, 123456789.0f}) {
-        const std::string text = jsonNumber(v);
-        EXPECT_EQ(std::strtof(text.c_str(), nullptr), v) << text;
-    }
-    EXPECT_EQ(jsonNumber(0.7f), "0.7");
-    EXPECT_EQ(jsonNumber(2.0f), "2");
-    EXPECT_EQ(jsonString("a\"b\\c\n"), "\"a\\\"b\\\\c\\u000a\"");
 }
 
 TEST(ContactSheetLayout, ThumbnailsAveragedInAGridWithLabels)

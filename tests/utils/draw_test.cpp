@@ -13,6 +13,7 @@
 #include "support/gl_context.h"
 #include "support/show_files.h"
 #include "utils/draw.h"
+#include "utils/gl_capabilities.h"
 #include "utils/texture.h"
 #include "utils/texture_library.h"
 
@@ -280,4 +281,46 @@ TEST_F(DrawTest, CoverMeshesDrawWhatTheFullQuadDraws)
             }
         }
     }
+}
+
+// The browser's GL lacks wide indices, loose normals and a plain alpha modulate; the drawing then takes
+// other ways (16-bit indices, no normal, masks as white luminance-alpha), which must put the very same
+// pixels on the screen as the desktop's.
+TEST_F(DrawTest, TheWaysAroundTheBrowsersGlDrawTheDesktopsPixels)
+{
+    int count = 0;
+    const char* const* names = showImageNames(count);
+    Image mask;
+    for (int i = 0; i < count && mask.channels != 1; ++i) {
+        std::string error;
+        ASSERT_TRUE(decodePng((std::string(SHOW_DATA_DIR) + "/" + names[i]).c_str(), mask, error)) << error;
+    }
+    ASSERT_EQ(mask.channels, 1) << "the show has grey masks";
+    const size_t screen = 1024 * 768 * 4;
+    auto drawWith = [&](const GlCapabilities& caps) {
+        setGlCapabilities(caps);
+        const uint32_t texture = uploadTexture(mask);
+        EXPECT_FALSE(textureCover(texture).whole);
+        resetSceneState();
+        glColor4f(0.9f, 0.6f, 0.2f, 0.7f);
+        bindTexture(texture);
+        glTranslatef(512, 384, 0);
+        glRotatef(30, 0, 0, 1);
+        drawTexturedMesh(textureCover(texture), -350, -350, 350, 350);
+        disableTexturing();
+        std::vector<uint8_t> pixels(screen);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, 1024, 768, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    };
+    const std::vector<uint8_t> desktop = drawWith(GlCapabilities{});
+    const std::vector<uint8_t> browser = drawWith(GlCapabilities{false, false, false});
+    setGlCapabilities(GlCapabilities{});
+    size_t lit = 0, differing = 0;
+    for (size_t p = 0; p < screen; p += 4) {
+        lit += desktop[p] + desktop[p + 1] + desktop[p + 2] != 0;
+        for (int c = 0; c < 3; ++c) differing += desktop[p + c] != browser[p + c];
+    }
+    EXPECT_GT(lit, 10000u);
+    EXPECT_EQ(differing, 0u);
 }

@@ -1,10 +1,11 @@
-// formatString and the texture library's lookup by file name.
+// formatString, the time grammar, and the texture library's lookup by file name.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "utils/format.h"
 #include "utils/texture_library.h"
+#include "utils/time_text.h"
 
 TEST(FormatString, NumberedFileNames)
 {
@@ -19,6 +20,20 @@ TEST(FormatString, TextsAroundAndPastTheFirstBufferAreWhole)
         EXPECT_EQ(formatString("%s", text.c_str()), text) << length;
         EXPECT_EQ(formatString("<%s>", text.c_str()), "<" + text + ">") << length;
     }
+}
+
+TEST(TimeText, SecondsOrMinutesAndNothingAround)
+{
+    double t = -1;
+    EXPECT_TRUE(parseTime("12.5", t));
+    EXPECT_EQ(t, 12.5);
+    EXPECT_TRUE(parseTime("1:02.5", t));
+    EXPECT_EQ(t, 62.5);
+    EXPECT_TRUE(parseTime("3:00", t));
+    EXPECT_EQ(t, 180.0);
+    for (const char* bad : {"", "-1", "1:60", "1:-2", "a:10", "1:2:3", "1e999", "nan", ":5", " 12", "-0:30", "+5",
+                            "1: 30", "12 "})
+        EXPECT_FALSE(parseTime(bad, t)) << "'" << bad << "'";
 }
 
 namespace {

@@ -18,13 +18,11 @@
 #include "audio/music.h"
 #include "audio/music_errors.h"
 #include "contact_sheet.h"
-#include "event_log.h"
 #include "frame_sink.h"
 #include "frame_writer.h"
-#include "main/scripted_host.h"
 #include "main/show.h"
-#include "timeline/timeline_events.h"
-#include "utils/draw.h"
+#include "main/stepped_run.h"
+#include "timeline/event_log.h"
 #include "utils/format.h"
 #include "utils/video.h"
 
@@ -95,9 +93,6 @@ void readFrame(Frame& frame)
     for (int y = 0; y < CaptureHeight; ++y)
         std::copy_n(&bottomUp[size_t(CaptureHeight - 1 - y) * row], row, &frame.rgb[size_t(y) * row]);
 }
-
-// Frames that are neither written nor put on the contact sheet still run the whole show logic.
-void squeezeDrawing(bool squeeze) { ::squeezeDrawing(squeeze, CaptureWidth, CaptureHeight); }
 
 int fail(const std::string& message)
 {
@@ -176,20 +171,25 @@ int runCapture(const CaptureOptions& o)
     });
     Frame sheetOnly;  // a frame read back for the contact sheet alone
 
-    ScriptedShowOptions script;
-    script.framesPerSecond = o.fps;
-    script.trackLengthMs = track.lengthMs();
-    script.spectrumAt = [&](uint32_t positionMs, float* out) { spectrumAt(track, positionMs, analyser, out); };
-    script.escapeAfterFrames = lastFrame >= 0 ? lastFrame + 1 : -1;
-    script.present = false;
     // Which frames are looked at: written ones, unless nothing is written, and contact-sheet ones.
     const bool writesFrames = format != VideoFormat::None || !hashesPath.empty();
     auto inRange = [&](long n) { return writesFrames && n >= firstFrame && (lastFrame < 0 || n <= lastFrame); };
     auto onSheet = [&](long n) {
         return !sheetPath.empty() && n >= firstFrame && (lastFrame < 0 || n <= lastFrame) && (n - firstFrame) % sheetEvery == 0;
     };
-    squeezeDrawing(!inRange(0) && !onSheet(0));
-    script.onFrameEnd = [&](long n) {
+    std::unique_ptr<EventLog> log;
+    if (events) log = std::make_unique<EventLog>(events.get());
+
+    SteppedRunOptions run;
+    run.framesPerSecond = o.fps;
+    run.trackLengthMs = track.lengthMs();
+    run.spectrumAt = [&](uint32_t positionMs, float* out) { spectrumAt(track, positionMs, analyser, out); };
+    run.lastFrame = lastFrame;
+    run.looksAt = [&](long n) { return inRange(n) || onSheet(n); };
+    run.observer = log.get();
+    run.viewportWidth = CaptureWidth;
+    run.viewportHeight = CaptureHeight;
+    run.onFrameEnd = [&](long n) {
         const bool written = inRange(n) && !writer.failed();
         if (written || onSheet(n)) {
             Frame& frame = written ? writer.acquire() : sheetOnly;
@@ -198,24 +198,21 @@ int runCapture(const CaptureOptions& o)
             if (onSheet(n)) sheet.add(frame.rgb.data(), double(n) / o.fps);
             if (written) writer.submit(frame);
         }
-        squeezeDrawing(!inRange(n + 1) && !onSheet(n + 1));
         progress.update(n + 1, (n + 1) / std::max(rangeFrames, double(n + 1)), secondsNow());
     };
-
-    ScriptedHost host(script);
-    std::unique_ptr<EventLog> log;
-    if (events) {
-        log = std::make_unique<EventLog>(events.get());
-        setTimelineObserver(log.get());
+    long framesRun = 0;
+    {
+        SteppedRun show(run);
+        while (show.step() && !writer.failed()) {
+        }
+        framesRun = show.frame();
     }
-    if (runFrameLoop(host) == LoopExit::ShowOver && !writer.failed()) runClosingScreen(host);
-    setTimelineObserver(nullptr);
     closeVideo();
 
     if (!writer.finish()) return fail(sink->error());
     if (!sink->finish()) return fail(sink->error());
     std::string error;
     if (!sheetPath.empty() && !sheet.save(sheetPath, error)) return fail(error);
-    progress.done(host.frame(), secondsNow());
+    progress.done(framesRun, secondsNow());
     return 0;
 }

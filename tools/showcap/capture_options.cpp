@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "utils/time_text.h"
+
 namespace {
 bool parseNumber(const std::string& text, double& value)
 {
@@ -27,18 +29,6 @@ bool parseFormat(const std::string& text, VideoFormat& format)
     return true;
 }
 }  // namespace
-
-bool parseTime(const std::string& text, double& seconds)
-{
-    const size_t colon = text.find(':');
-    if (colon == std::string::npos) return parseNumber(text, seconds) && seconds >= 0;
-    double minutes = 0, rest = 0;
-    const std::string m = text.substr(0, colon), s = text.substr(colon + 1);
-    if (m.find_first_not_of("0123456789") != std::string::npos || !parseNumber(m, minutes)) return false;
-    if (!parseNumber(s, rest) || rest < 0 || rest >= 60 || s.find(':') != std::string::npos) return false;
-    seconds = minutes * 60 + rest;
-    return true;
-}
 
 bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& out, std::string& error)
 {

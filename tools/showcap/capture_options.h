@@ -36,5 +36,4 @@ struct CaptureOptions {
 // --- Parsing
 bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& out,
                          std::string& error);  // args without the program name; false: error says why
-bool parseTime(const std::string& text, double& seconds);  // "12.5", "90", "1:30", "1:02.5"
 const char* captureUsage();                                 // the --help text

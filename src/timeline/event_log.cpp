@@ -1,6 +1,6 @@
 // EventLog. Floats are written with nine significant digits at most, trimmed to the shortest text
 // that reads back as the same single-precision value, so the log holds the exact values the show used.
-#include "event_log.h"
+#include "timeline/event_log.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,0 +1,16 @@
+# show_wasm_libraries(PREFIX LIBS MISSING): the wasm archives of tools/web/wasm-libraries.txt under
+# PREFIX/lib, in link order, into LIBS, and those not there into MISSING (empty when all are).
+set(SHOW_WASM_LIBRARY_LIST ${CMAKE_CURRENT_LIST_DIR}/wasm-libraries.txt)
+function(show_wasm_libraries prefix libs_var missing_var)
+  file(STRINGS ${SHOW_WASM_LIBRARY_LIST} names REGEX "^[^#]")
+  set(libs "")
+  set(missing "")
+  foreach(name IN LISTS names)
+    list(APPEND libs ${prefix}/lib/${name})
+    if(NOT EXISTS ${prefix}/lib/${name})
+      list(APPEND missing ${name})
+    endif()
+  endforeach()
+  set(${libs_var} ${libs} PARENT_SCOPE)
+  set(${missing_var} ${missing} PARENT_SCOPE)
+endfunction()
