@@ -16,6 +16,7 @@
 #include "desktop/x11_fullscreen.h"
 #include "utils/fatal.h"
 #include "utils/input_feed.h"
+#include "utils/resolution.h"
 
 namespace {
 void ignoreWindowEvents()
@@ -79,8 +80,12 @@ void takeOverStopSignals()
 }
 }  // namespace
 
-void platformOpenDisplay(int w, int h, bool fullscreen)
+void platformOpenDisplay(int w, int h, bool fullscreen, int outputW, int outputH)
 {
+    ResolutionSetting resolution = ResolutionSetting::Auto;
+    const char* asked = std::getenv("SHOW_RESOLUTION");
+    if (!parseResolutionSetting(asked, resolution))
+        fatalExit(1, "SHOW_RESOLUTION is '%s': it must be native or 1024x768\n", asked);
     if (SDL_Init(SDL_INIT_VIDEO) < 0) fatalExit(1, "couldn't initialize SDL: %s\n", SDL_GetError());
     takeOverStopSignals();
     ignoreWindowEvents();
@@ -105,7 +110,13 @@ void platformOpenDisplay(int w, int h, bool fullscreen)
     bool managerRanBeforeMap = false;
     {
         const WindowMapGuard guard;  // SDL waits for the window's map with no bound of its own
-        mode = SDL_SetVideoMode(w, h, 24, flags);
+        const bool windowed = !fullscreen && outputW > 0 && outputH > 0;
+        mode = SDL_SetVideoMode(windowed ? outputW : w, windowed ? outputH : h, 24, flags);
+        // Whether the screen's own size is drawn depends on the renderer, known only once a context
+        // exists: the mode is set again, on the same window, before anything has been loaded into it.
+        if (mode && fullscreen && (desktopWidth != w || desktopHeight != h) &&
+            drawsAtScreenSize(resolution, reinterpret_cast<const char*>(glGetString(GL_RENDERER))))
+            mode = SDL_SetVideoMode(desktopWidth, desktopHeight, 24, flags);
         if (!mode) modeError = SDL_GetError();
         managerRanBeforeMap = guard.managerRanBeforeMap();
     }
@@ -121,6 +132,13 @@ void platformOpenDisplay(int w, int h, bool fullscreen)
     SDL_WM_GrabInput(fullscreen ? SDL_GRAB_ON : SDL_GRAB_OFF);
     SDL_EventState(SDL_JOYAXISMOTION, SDL_IGNORE);
     ignoreWindowEvents();
+}
+
+void platformFramebufferSize(int& width, int& height)
+{
+    const SDL_Surface* surface = SDL_GetVideoSurface();
+    width = surface ? surface->w : 0;
+    height = surface ? surface->h : 0;
 }
 
 void platformShowPointer(bool shown) { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }

@@ -4,7 +4,6 @@
 
 #include "timeline/timeline_events.h"
 #include "utils/draw.h"
-#include "utils/video.h"
 
 ScriptedShowOptions SteppedRun::scriptFor(SteppedRun& self)
 {
@@ -24,8 +23,6 @@ ScriptedShowOptions SteppedRun::scriptFor(SteppedRun& self)
 
 SteppedRun::SteppedRun(SteppedRunOptions options) : options_(std::move(options)), host_(scriptFor(*this))
 {
-    if (options_.viewportWidth <= 0) options_.viewportWidth = screenWidth();
-    if (options_.viewportHeight <= 0) options_.viewportHeight = screenHeight();
     setTimelineObserver(options_.observer);
     squeezeUnlessLookedAt(0);
 }
@@ -33,14 +30,14 @@ SteppedRun::SteppedRun(SteppedRunOptions options) : options_(std::move(options))
 SteppedRun::~SteppedRun()
 {
     setTimelineObserver(nullptr);
-    squeezeDrawing(false, options_.viewportWidth, options_.viewportHeight);
+    squeezeDrawing(false);
 }
 
 bool SteppedRun::lookedAt(long frame) const { return !options_.looksAt || options_.looksAt(frame); }
 
 void SteppedRun::squeezeUnlessLookedAt(long frame)
 {
-    squeezeDrawing(!lookedAt(frame), options_.viewportWidth, options_.viewportHeight);
+    squeezeDrawing(!lookedAt(frame));
 }
 
 bool SteppedRun::step() { return run_.step(host_); }

@@ -19,13 +19,12 @@ struct SteppedRunOptions {
     std::function<bool(long frame)> looksAt;    // frames drawn in full; the rest are squeezed. Empty: every frame
     std::function<void(long frame)> onFrameEnd; // every frame, once drawn and before the next (read back here)
     TimelineObserver* observer = nullptr;       // attached for the run's lifetime; nullptr: none
-    int viewportWidth = 0, viewportHeight = 0;  // pixels of a frame drawn in full; 0: the screen's size
 };
 
 class SteppedRun {
 public:
     explicit SteppedRun(SteppedRunOptions options);  // takes over demoTime() and the timeline observer
-    ~SteppedRun();                                   // gives both back, the viewport whole again
+    ~SteppedRun();                                   // gives both back, the picture viewport whole again
     SteppedRun(const SteppedRun&) = delete;
     SteppedRun& operator=(const SteppedRun&) = delete;
 

@@ -3,15 +3,21 @@
 
 #include <SDL_opengl.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "utils/coverage.h"
 #include "utils/gl_capabilities.h"
+#include "utils/video.h"
 
 namespace {
 // Exact at both ends, so a mesh's outline meets the full quad's corners bit for bit.
 float mix(float a, float b, float s) { return a * (1.0f - s) + b * s; }
+
+PixelRect picture{0, 0, 0, 0};   // the viewport of an unsqueezed frame
+bool squeezed = false;
 }  // namespace
 
 void bindTexture(uint32_t name)
@@ -79,35 +85,65 @@ void drawTexturedMesh(const CoverMesh& mesh, float x0, float y0, float x1, float
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
-DiscVertex discRimVertex(int i, float rx, float ry)
+int discSegmentsAt(float scale) { return DiscSegments * std::max(1, int(std::ceil(scale))); }
+
+DiscVertex discRimVertex(int i, float rx, float ry, int segments)
 {
-    // The angle is rounded to single precision before the sine and cosine, as are their results.
-    const float angle = float(i * 0.17453292519943295);
+    // The angle is rounded to single precision before the sine and cosine, as are their results. The
+    // show's own 36 steps keep their exact step, so the picture at its own size never moves.
+    const double step = segments == DiscSegments ? 0.17453292519943295 : 6.283185307179586 / segments;
+    const float angle = float(i * step);
     return {rx * float(std::cos(angle)), ry * float(std::sin(angle))};
 }
 
 void drawDisc(float cx, float cy, float rx, float ry)
 {
+    // The rim's flat sides would show at a magnified size: a disc keeps as many rim points per output
+    // pixel as at the show's own size.
+    const int segments = discSegmentsAt(pictureScale(screenHeight()));
     glPushMatrix();
     glTranslatef(cx, cy, 0);
     glBegin(GL_TRIANGLE_FAN);
     glVertex2f(0, 0);
-    for (int i = 0; i <= DiscSegments; ++i) {
-        const DiscVertex v = discRimVertex(i, rx, ry);
+    for (int i = 0; i <= segments; ++i) {
+        const DiscVertex v = discRimVertex(i, rx, ry, segments);
         glVertex2f(v.x, v.y);
     }
     glEnd();
     glPopMatrix();
 }
 
-void squeezeDrawing(bool squeeze, int width, int height)
+PixelRect letterbox(int outputWidth, int outputHeight, int pictureWidth, int pictureHeight)
 {
+    PixelRect r{0, 0, outputWidth, outputHeight};
+    if (int64_t(outputWidth) * pictureHeight > int64_t(outputHeight) * pictureWidth)
+        r.width = int(int64_t(outputHeight) * pictureWidth / pictureHeight);   // bars left and right
+    else
+        r.height = int(int64_t(outputWidth) * pictureHeight / pictureWidth);   // bars above and below
+    r.x = (outputWidth - r.width) / 2;
+    r.y = (outputHeight - r.height) / 2;
+    return r;
+}
+
+void setPictureViewport(PixelRect rect)
+{
+    picture = rect;
+    if (!squeezed) glViewport(picture.x, picture.y, picture.width, picture.height);
+}
+
+PixelRect pictureViewport() { return picture; }
+
+float pictureScale(int showHeight) { return showHeight > 0 ? float(picture.height) / float(showHeight) : 1.0f; }
+
+void squeezeDrawing(bool squeeze)
+{
+    squeezed = squeeze;
     if (squeeze) {
         glViewport(0, 0, 1, 1);
         glScissor(0, 0, 1, 1);
         glEnable(GL_SCISSOR_TEST);
     } else {
-        glViewport(0, 0, width, height);
+        glViewport(picture.x, picture.y, picture.width, picture.height);
         glDisable(GL_SCISSOR_TEST);
     }
 }

@@ -8,7 +8,9 @@
 #include "utils/gl_capabilities.h"
 
 // --- Display
-void platformOpenDisplay(int width, int height, bool fullscreen);  // GL context current; failures stop the process
+// GL context current; failures stop the process. output: framebuffer pixels asked, 0 x 0 for the platform's choice.
+void platformOpenDisplay(int width, int height, bool fullscreen, int outputWidth, int outputHeight);
+void platformFramebufferSize(int& width, int& height);   // pixels the picture goes into now (a page may resize it)
 void platformShowPointer(bool shown);   // the pointer over the picture (hidden while the show plays)
 void platformCloseDisplay();
 void platformEndFrame();                // feeds this frame's events to input_feed.h, then shows the frame

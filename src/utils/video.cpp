@@ -5,6 +5,7 @@
 
 #include <SDL_opengl.h>
 
+#include "utils/draw.h"
 #include "utils/input_feed.h"
 #include "utils/platform.h"
 #include "utils/random.h"
@@ -12,17 +13,32 @@
 namespace {
 int width = 0;
 int height = 0;
+int framebufferWidth = 0;
+int framebufferHeight = 0;
 TickSource tickSource = nullptr;
 
 uint32_t ticks() { return tickSource ? tickSource() : platformTicks(); }
+
+// A page can resize its canvas between frames; a desktop framebuffer keeps its size.
+void followFramebuffer()
+{
+    int w = 0, h = 0;
+    platformFramebufferSize(w, h);
+    if (w == framebufferWidth && h == framebufferHeight) return;
+    framebufferWidth = w;
+    framebufferHeight = h;
+    setPictureViewport(letterbox(w, h, width, height));
+}
 }  // namespace
 
-void initVideo(int w, int h, bool fullscreen)
+void initVideo(int w, int h, bool fullscreen, int outputW, int outputH)
 {
     // The layout is computed for the size asked for, not one read back from the platform.
     width = w;
     height = h;
-    platformOpenDisplay(w, h, fullscreen);
+    framebufferWidth = framebufferHeight = 0;
+    platformOpenDisplay(w, h, fullscreen, outputW, outputH);
+    followFramebuffer();
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);
     setGlCapabilities(platformGlCapabilities());
@@ -38,11 +54,14 @@ void closeVideo()
 
 int screenWidth() { return width; }
 int screenHeight() { return height; }
+int outputWidth() { return framebufferWidth; }
+int outputHeight() { return framebufferHeight; }
 
 void endFrame()
 {
     beginInputFrame();
     platformEndFrame();
+    followFramebuffer();
 }
 
 float demoTime() { return float(ticks() / 1000.0); }

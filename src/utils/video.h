@@ -4,11 +4,18 @@
 #include <cstdint>
 
 // --- Display
-void initVideo(int width, int height, bool fullscreen);  // opens the GL display; exits 1 if SDL can't start
+// width x height: the show's own coordinates, what every layout is computed in. The framebuffer may be
+// larger: outputWidth x outputHeight when given (a capture's size, in a window), else the platform's
+// choice (a window of the show's size; full screen: the screen's size or the show's, utils/resolution.h).
+// The picture is drawn into the largest rectangle of the show's shape there, centred, black around it.
+void initVideo(int width, int height, bool fullscreen, int outputWidth = 0, int outputHeight = 0);
+                                                        // opens the GL display; exits 1 if SDL can't start
                                                         // or shows nothing (offscreen/dummy not asked for)
 void closeVideo();                                      // shows the pointer again and quits SDL
-int screenWidth();                                      // pixels, the width asked of initVideo
-int screenHeight();                                     // pixels, the height asked of initVideo
+int screenWidth();                                      // show pixels, the width asked of initVideo
+int screenHeight();                                     // show pixels, the height asked of initVideo
+int outputWidth();                                      // framebuffer pixels now
+int outputHeight();
 void endFrame();                                        // drains events into the input state, swaps buffers
 
 // --- Clock

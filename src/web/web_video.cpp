@@ -80,12 +80,16 @@ void listen(bool on)
 }
 }  // namespace
 
-void platformOpenDisplay(int, int, bool)
+void platformOpenDisplay(int, int, bool, int, int)
 {
     startMs = emscripten_get_now();
     if (!createCanvasContext()) fatalExit(1, "couldn't initialize SDL: %s\n", "WebGL is not available in this browser");
     listen(true);
 }
+
+// The page sizes the canvas's drawing buffer (its CSS size times the device's pixel ratio, or what the
+// stepped mode asks for); the picture follows it from the next frame on.
+void platformFramebufferSize(int& width, int& height) { emscripten_get_canvas_element_size("#canvas", &width, &height); }
 
 void platformShowPointer(bool) {}   // the page styles the pointer itself
 

@@ -1,6 +1,7 @@
 // Test GL context. The offscreen video driver needs no X server, so these tests run anywhere.
 #include "support/gl_context.h"
 
+#include <SDL.h>
 #include <SDL_opengl.h>
 
 #include <cstdlib>
@@ -28,6 +29,71 @@ void resetSceneState()
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4f(1, 1, 1, 1);
     setOrtho(0, float(screenWidth()), 0, float(screenHeight()));
+}
+
+namespace {
+// The GL library exports only the core 1.x entry points; framebuffer objects come through SDL.
+struct FramebufferCalls {
+    PFNGLGENFRAMEBUFFERSEXTPROC genFramebuffers;
+    PFNGLDELETEFRAMEBUFFERSEXTPROC deleteFramebuffers;
+    PFNGLBINDFRAMEBUFFEREXTPROC bindFramebuffer;
+    PFNGLGENRENDERBUFFERSEXTPROC genRenderbuffers;
+    PFNGLDELETERENDERBUFFERSEXTPROC deleteRenderbuffers;
+    PFNGLBINDRENDERBUFFEREXTPROC bindRenderbuffer;
+    PFNGLRENDERBUFFERSTORAGEEXTPROC renderbufferStorage;
+    PFNGLFRAMEBUFFERRENDERBUFFEREXTPROC framebufferRenderbuffer;
+    PFNGLCHECKFRAMEBUFFERSTATUSEXTPROC checkFramebufferStatus;
+};
+
+template <class F>
+F load(const char* name)
+{
+    return reinterpret_cast<F>(SDL_GL_GetProcAddress(name));
+}
+
+const FramebufferCalls& fbo()
+{
+    static const FramebufferCalls calls{
+        load<PFNGLGENFRAMEBUFFERSEXTPROC>("glGenFramebuffersEXT"),
+        load<PFNGLDELETEFRAMEBUFFERSEXTPROC>("glDeleteFramebuffersEXT"),
+        load<PFNGLBINDFRAMEBUFFEREXTPROC>("glBindFramebufferEXT"),
+        load<PFNGLGENRENDERBUFFERSEXTPROC>("glGenRenderbuffersEXT"),
+        load<PFNGLDELETERENDERBUFFERSEXTPROC>("glDeleteRenderbuffersEXT"),
+        load<PFNGLBINDRENDERBUFFEREXTPROC>("glBindRenderbufferEXT"),
+        load<PFNGLRENDERBUFFERSTORAGEEXTPROC>("glRenderbufferStorageEXT"),
+        load<PFNGLFRAMEBUFFERRENDERBUFFEREXTPROC>("glFramebufferRenderbufferEXT"),
+        load<PFNGLCHECKFRAMEBUFFERSTATUSEXTPROC>("glCheckFramebufferStatusEXT"),
+    };
+    return calls;
+}
+
+PixelRect displayPicture{0, 0, 0, 0};
+}  // namespace
+
+LargerFramebuffer::LargerFramebuffer(int width, int height)
+{
+    const FramebufferCalls& gl = fbo();
+    if (!gl.genFramebuffers || !gl.checkFramebufferStatus) return;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &display_);
+    gl.genFramebuffers(1, &framebuffer_);
+    gl.genRenderbuffers(1, &colour_);
+    gl.bindRenderbuffer(GL_RENDERBUFFER_EXT, colour_);
+    gl.renderbufferStorage(GL_RENDERBUFFER_EXT, GL_RGBA8, width, height);
+    gl.bindFramebuffer(GL_FRAMEBUFFER_EXT, framebuffer_);
+    gl.framebufferRenderbuffer(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, colour_);
+    complete_ = gl.checkFramebufferStatus(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
+    displayPicture = pictureViewport();
+    setPictureViewport(letterbox(width, height, screenWidth(), screenHeight()));
+}
+
+LargerFramebuffer::~LargerFramebuffer()
+{
+    if (!framebuffer_) return;
+    const FramebufferCalls& gl = fbo();
+    gl.bindFramebuffer(GL_FRAMEBUFFER_EXT, GLuint(display_));
+    gl.deleteFramebuffers(1, &framebuffer_);
+    gl.deleteRenderbuffers(1, &colour_);
+    setPictureViewport(displayPicture);
 }
 
 Rgb readPixel(int x, int y)

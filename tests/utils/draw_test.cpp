@@ -171,6 +171,46 @@ TEST_F(DrawTest, DiscIsAThirtySixSidedPolygon)
     EXPECT_NEAR(countPixels(0, 0, 1024, 768, white), area, area * 0.001);
 }
 
+// On a 3840x2160 output the show's picture is 2880x2160 at x 480, 2.81 times its own size: the whole
+// picture lands in that letterbox, and a disc keeps its rim within a fifth of a pixel of the circle
+// (at the show's 36 sides the rim would cut a pixel deep into it).
+TEST_F(DrawTest, AMagnifiedPictureFillsItsLetterboxAndDiscsStayRound)
+{
+    constexpr int W = 3840, H = 2160;
+    const LargerFramebuffer target(W, H);
+    ASSERT_TRUE(target.complete());
+    const PixelRect picture = letterbox(W, H, 1024, 768);
+    EXPECT_EQ(picture.x, 480);
+    EXPECT_EQ(picture.width, 2880);
+    EXPECT_EQ(picture.height, 2160);
+    EXPECT_EQ(pictureViewport().x, picture.x);
+
+    resetSceneState();
+    glColor4f(1, 1, 1, 1);
+    drawTexturedQuad(0, 0, 1024, 768);
+    EXPECT_EQ(countPixels(0, 0, W, H, white), 2880 * 2160);
+    EXPECT_TRUE(white(readPixel(480, 0)));
+    EXPECT_TRUE(white(readPixel(480 + 2879, H - 1)));
+
+    resetSceneState();
+    glColor4f(1, 1, 1, 1);
+    drawDisc(512, 384, 100, 100);
+    const double scale = 2160.0 / 768.0, radius = 100 * scale, cx = 480 + 512 * scale, cy = 384 * scale;
+    std::vector<uint8_t> p(size_t(W) * H * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, W, H, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+    int missing = 0, outside = 0;
+    for (int y = int(cy - radius) - 2; y <= int(cy + radius) + 2; ++y)
+        for (int x = int(cx - radius) - 2; x <= int(cx + radius) + 2; ++x) {
+            const double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy);
+            const bool on = p[(size_t(y) * W + size_t(x)) * 4] > 128;
+            missing += d < radius - 0.2 && !on;
+            outside += d > radius + 0.2 && on;
+        }
+    EXPECT_EQ(missing, 0) << "the rim's flat sides cut into the circle";
+    EXPECT_EQ(outside, 0);
+}
+
 TEST_F(DrawTest, DiscRadiiAreHorizontalThenVertical)
 {
     glColor4f(1, 1, 1, 1);

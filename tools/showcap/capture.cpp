@@ -22,6 +22,7 @@
 #include "frame_writer.h"
 #include "main/show.h"
 #include "main/stepped_run.h"
+#include "utils/draw.h"
 #include "timeline/event_log.h"
 #include "utils/format.h"
 #include "utils/video.h"
@@ -82,16 +83,21 @@ double secondsNow()
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
-void readFrame(Frame& frame)
+// The whole framebuffer, bars and all: a video of another shape than the show's is pillarboxed or
+// letterboxed in its own pixels.
+void readFrame(Frame& frame, int width, int height)
 {
-    static std::vector<uint8_t> bottomUp(size_t(CaptureWidth) * CaptureHeight * 3);
+    static std::vector<uint8_t> bottomUp;
+    const size_t row = size_t(width) * 3;
+    bottomUp.resize(row * size_t(height));
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, CaptureWidth, CaptureHeight, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-    const size_t row = size_t(CaptureWidth) * 3;
-    frame.rgb.resize(row * CaptureHeight);
-    for (int y = 0; y < CaptureHeight; ++y)
-        std::copy_n(&bottomUp[size_t(CaptureHeight - 1 - y) * row], row, &frame.rgb[size_t(y) * row]);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+    frame.width = width;
+    frame.height = height;
+    frame.rgb.resize(row * size_t(height));
+    for (int y = 0; y < height; ++y)
+        std::copy_n(&bottomUp[size_t(height - 1 - y) * row], row, &frame.rgb[size_t(y) * row]);
 }
 
 int fail(const std::string& message)
@@ -132,7 +138,7 @@ int runCapture(const CaptureOptions& o)
         // Without an end the audio runs to the track's end; the video may go on past it (the fade and
         // the closing screen), which players show over silence.
         const double duration = lastFrame >= 0 ? double(lastFrame - firstFrame + 1) / o.fps : track.frames() / 44100.0;
-        sink = makeMp4Sink(output, o.fps, o.preset, fs::absolute(TrackFileName).string(), fromSeconds, duration);
+        sink = makeMp4Sink(output, o.width, o.height, o.fps, o.preset, fs::absolute(TrackFileName).string(), fromSeconds, duration);
     } else if (format == VideoFormat::Png) {
         const size_t firstSample = std::min<size_t>(size_t(fromSeconds * 44100), track.frames());
         size_t count = track.frames() - firstSample;
@@ -151,11 +157,17 @@ int runCapture(const CaptureOptions& o)
 
     // The offscreen driver gives a GL context with no X server; the sound device is never opened.
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    initVideo(CaptureWidth, CaptureHeight, false);
+    initVideo(ShowWidth, ShowHeight, false, o.width, o.height);
+    if (outputWidth() != o.width || outputHeight() != o.height)
+        return fail(formatString("the GL here can't draw %dx%d frames (it gave %dx%d)", o.width, o.height, outputWidth(),
+                                 outputHeight()));
     startShow();
 
     SpectrumAnalyser analyser;
-    ContactSheet sheet(CaptureWidth, CaptureHeight);
+    // Thumbnails the size they are at the show's own size, from the picture without its bars.
+    const PixelRect picture = pictureViewport();
+    ContactSheet sheet(o.width, o.height, picture.x, o.height - picture.y - picture.height, picture.width,
+                       picture.height, ShowWidth / ContactSheet::Shrink, ShowHeight / ContactSheet::Shrink);
     const long sheetEvery = std::max(1L, std::lround(o.sheetEvery * o.fps));
     Progress progress{!o.quiet};
     progress.startedAt = secondsNow();
@@ -187,14 +199,12 @@ int runCapture(const CaptureOptions& o)
     run.lastFrame = lastFrame;
     run.looksAt = [&](long n) { return inRange(n) || onSheet(n); };
     run.observer = log.get();
-    run.viewportWidth = CaptureWidth;
-    run.viewportHeight = CaptureHeight;
     run.onFrameEnd = [&](long n) {
         const bool written = inRange(n) && !writer.failed();
         if (written || onSheet(n)) {
             Frame& frame = written ? writer.acquire() : sheetOnly;
             frame.index = n;
-            readFrame(frame);
+            readFrame(frame, o.width, o.height);
             if (onSheet(n)) sheet.add(frame.rgb.data(), double(n) / o.fps);
             if (written) writer.submit(frame);
         }

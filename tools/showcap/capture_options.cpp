@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "utils/format.h"
 #include "utils/time_text.h"
 
 namespace {
@@ -17,6 +18,22 @@ bool parseNumber(const std::string& text, double& value)
     errno = 0;
     value = std::strtod(text.c_str(), &end);
     return errno == 0 && end && *end == '\0' && std::isfinite(value);
+}
+
+// Even sides: the MP4's 4:2:0 chroma halves both.
+bool parseSize(const std::string& text, int& width, int& height)
+{
+    const size_t x = text.find('x');
+    if (x == std::string::npos || x == 0 || x + 1 >= text.size()) return false;
+    const std::string w = text.substr(0, x), h = text.substr(x + 1);
+    if (w.find_first_not_of("0123456789") != std::string::npos || h.find_first_not_of("0123456789") != std::string::npos ||
+        w.size() > 5 || h.size() > 5)
+        return false;
+    const int wv = std::stoi(w), hv = std::stoi(h);
+    if (wv < 16 || hv < 16 || wv > MaxCaptureSide || hv > MaxCaptureSide || wv % 2 || hv % 2) return false;
+    width = wv;
+    height = hv;
+    return true;
 }
 
 bool parseFormat(const std::string& text, VideoFormat& format)
@@ -61,6 +78,13 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
                 return false;
             }
             out.fps = int(fps);
+        } else if (arg == "-s" || arg == "--size") {
+            if (!value(v)) return false;
+            if (!parseSize(v, out.width, out.height)) {
+                error = formatString("--size wants WIDTHxHEIGHT, each 16 to %d pixels and even (1920x1080), not '%s'",
+                                     MaxCaptureSide, v.c_str());
+                return false;
+            }
         } else if (arg == "-f" || arg == "--format") {
             if (!value(v)) return false;
             if (!parseFormat(v, out.format)) {
@@ -124,6 +148,8 @@ Output:
       --preset NAME        libx264 speed preset of the MP4, ultrafast to veryslow
                            (default %PRESET%; same quality setting, CRF 18, whatever the preset)
   -r, --fps N              frames per second, 1 to 240 (default 60)
+  -s, --size WxH           pixels of each frame (default 1024x768): the picture is drawn at that size,
+                           4:3, centred, black bars around it (1920x1080: 1440x1080 at x 240)
       --from TIME          first moment to write, in seconds (12.5) or minutes:seconds (1:30)
       --to TIME            last moment to write (default: the end of the closing screen)
 

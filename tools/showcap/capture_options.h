@@ -19,6 +19,7 @@ constexpr const char* DefaultEncoderPreset = "superfast";
 
 struct CaptureOptions {
     int fps = 60;                  // frames per second, 1..240
+    int width = 1024, height = 768;  // pixels of each frame; the 4:3 picture centred, black bars around
     std::string output;            // .mp4 file or frame directory; empty: the format's default name
     std::string dataDir = ".";     // the show's working directory: the track and the 36 images
     VideoFormat format = VideoFormat::Auto;
@@ -32,6 +33,8 @@ struct CaptureOptions {
     bool quiet = false;            // no progress line
     bool help = false;
 };
+
+constexpr int MaxCaptureSide = 7680;   // pixels: 8K across, the largest size video sites take
 
 // --- Parsing
 bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& out,

@@ -53,25 +53,46 @@ std::string timeLabel(double seconds)
     return text;
 }
 
-ContactSheet::ContactSheet(int frameWidth, int frameHeight)
-    : frameWidth_(frameWidth), frameHeight_(frameHeight), thumbWidth_(frameWidth / Shrink),
-      thumbHeight_(frameHeight / Shrink)
+ContactSheet::ContactSheet(int frameWidth, int frameHeight, int pictureX, int pictureY, int pictureWidth,
+                           int pictureHeight, int thumbWidth, int thumbHeight)
+    : frameWidth_(frameWidth), frameHeight_(frameHeight), pictureX_(pictureX), pictureY_(pictureY),
+      pictureWidth_(pictureWidth), pictureHeight_(pictureHeight), thumbWidth_(thumbWidth), thumbHeight_(thumbHeight)
 {
 }
 
+ContactSheet::ContactSheet(int frameWidth, int frameHeight)
+    : ContactSheet(frameWidth, frameHeight, 0, 0, frameWidth, frameHeight, frameWidth / Shrink, frameHeight / Shrink)
+{
+}
+
+// Each thumbnail pixel is the average of the picture's area under it, partial pixels weighted by how
+// much of them it covers. Counted in units of 1/thumbWidth of a picture pixel across (and likewise
+// down), so everything stays in whole numbers; a whole-number shrink is the plain block average.
 void ContactSheet::add(const uint8_t* rgb, double seconds)
 {
     Thumb thumb{std::vector<uint8_t>(size_t(thumbWidth_) * size_t(thumbHeight_) * 3), seconds};
-    for (int ty = 0; ty < thumbHeight_; ++ty)
-        for (int tx = 0; tx < thumbWidth_; ++tx)
-            for (int c = 0; c < 3; ++c) {
-                int sum = 0;
-                for (int dy = 0; dy < Shrink; ++dy)
-                    for (int dx = 0; dx < Shrink; ++dx)
-                        sum += rgb[(size_t(ty * Shrink + dy) * size_t(frameWidth_) + size_t(tx * Shrink + dx)) * 3 + size_t(c)];
-                thumb.rgb[(size_t(ty) * size_t(thumbWidth_) + size_t(tx)) * 3 + size_t(c)] =
-                    uint8_t((sum + Shrink * Shrink / 2) / (Shrink * Shrink));
+    const int64_t area = int64_t(pictureWidth_) * pictureHeight_;
+    auto overlap = [](int64_t a0, int64_t a1, int64_t b0, int64_t b1) { return std::max<int64_t>(0, std::min(a1, b1) - std::max(a0, b0)); };
+    for (int ty = 0; ty < thumbHeight_; ++ty) {
+        const int64_t top = int64_t(ty) * pictureHeight_, bottom = top + pictureHeight_;   // in 1/thumbHeight units
+        const int y0 = int(top / thumbHeight_), y1 = int((bottom + thumbHeight_ - 1) / thumbHeight_);
+        for (int tx = 0; tx < thumbWidth_; ++tx) {
+            const int64_t left = int64_t(tx) * pictureWidth_, right = left + pictureWidth_;
+            const int x0 = int(left / thumbWidth_), x1 = int((right + thumbWidth_ - 1) / thumbWidth_);
+            uint64_t sum[3] = {0, 0, 0};
+            for (int y = y0; y < y1; ++y) {
+                const int64_t wy = overlap(top, bottom, int64_t(y) * thumbHeight_, int64_t(y + 1) * thumbHeight_);
+                const uint8_t* row = &rgb[(size_t(pictureY_ + y) * size_t(frameWidth_) + size_t(pictureX_)) * 3];
+                for (int x = x0; x < x1; ++x) {
+                    const uint64_t w = uint64_t(wy * overlap(left, right, int64_t(x) * thumbWidth_, int64_t(x + 1) * thumbWidth_));
+                    for (int c = 0; c < 3; ++c) sum[c] += w * row[size_t(x) * 3 + size_t(c)];
+                }
             }
+            for (int c = 0; c < 3; ++c)
+                thumb.rgb[(size_t(ty) * size_t(thumbWidth_) + size_t(tx)) * 3 + size_t(c)] =
+                    uint8_t((sum[c] + uint64_t(area) / 2) / uint64_t(area));
+        }
+    }
     thumbs_.push_back(std::move(thumb));
 }
 

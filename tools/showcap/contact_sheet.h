@@ -6,11 +6,15 @@
 
 class ContactSheet {
 public:
-    static constexpr int Shrink = 4;      // each thumbnail is the frame shrunk this many times
+    static constexpr int Shrink = 4;      // each thumbnail is the show's own 1024x768 shrunk this many times
     static constexpr int Columns = 6;
     static constexpr int Gap = 8;         // pixels between and around thumbnails
 
-    ContactSheet(int frameWidth, int frameHeight);
+    // Frames of frameWidth x frameHeight with the picture in the rectangle given (pixels from the top-left);
+    // each thumbnail is that picture averaged down to thumbWidth x thumbHeight, whatever the frame's size.
+    ContactSheet(int frameWidth, int frameHeight, int pictureX, int pictureY, int pictureWidth, int pictureHeight,
+                 int thumbWidth, int thumbHeight);
+    ContactSheet(int frameWidth, int frameHeight);   // the whole frame is the picture, shrunk Shrink times
 
     // --- Building
     void add(const uint8_t* rgbTopFirst, double seconds);   // a frame of frameWidth x frameHeight
@@ -26,6 +30,7 @@ private:
         double seconds;
     };
     int frameWidth_, frameHeight_;
+    int pictureX_, pictureY_, pictureWidth_, pictureHeight_;
     int thumbWidth_, thumbHeight_;
     std::vector<Thumb> thumbs_;
 };

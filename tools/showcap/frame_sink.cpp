@@ -28,13 +28,13 @@ std::string numberText(double v)
 
 class Mp4Sink : public FrameSink {
 public:
-    Mp4Sink(const std::string& path, int fps, const std::string& preset, const std::string& trackPath, double from,
-            double duration)
+    Mp4Sink(const std::string& path, int width, int height, int fps, const std::string& preset,
+            const std::string& trackPath, double from, double duration)
     {
         logPath_ = path + ".ffmpeg.log";
         std::vector<std::string> args = {
             "ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
-            "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", formatString("%dx%d", CaptureWidth, CaptureHeight),
+            "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", formatString("%dx%d", width, height),
             "-framerate", std::to_string(fps), "-i", "pipe:0",
             "-ss", numberText(from), "-t", numberText(duration), "-i", trackPath,
             "-map", "0:v", "-map", "1:a?",
@@ -142,7 +142,7 @@ public:
         if (!ok_) return false;
         // Level 1: the frames are big and many; size matters less than capture speed here.
         const std::string path = directory_ + formatString("/frame_%06lld.png", static_cast<long long>(frame.index));
-        ok_ = writeRgbPng(path, frame.rgb.data(), CaptureWidth, CaptureHeight, 1, error_);
+        ok_ = writeRgbPng(path, frame.rgb.data(), frame.width, frame.height, 1, error_);
         return ok_;
     }
 
@@ -165,10 +165,11 @@ void putLe(std::string& out, uint32_t value, int bytes)
 }
 }  // namespace
 
-std::unique_ptr<FrameSink> makeMp4Sink(const std::string& path, int fps, const std::string& preset,
-                                       const std::string& trackPath, double fromSeconds, double durationSeconds)
+std::unique_ptr<FrameSink> makeMp4Sink(const std::string& path, int width, int height, int fps,
+                                       const std::string& preset, const std::string& trackPath, double fromSeconds,
+                                       double durationSeconds)
 {
-    return std::make_unique<Mp4Sink>(path, fps, preset, trackPath, fromSeconds, durationSeconds);
+    return std::make_unique<Mp4Sink>(path, width, height, fps, preset, trackPath, fromSeconds, durationSeconds);
 }
 
 std::unique_ptr<FrameSink> makePngSink(const std::string& directory, AudioRange audio)

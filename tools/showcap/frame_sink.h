@@ -6,12 +6,10 @@
 #include <string>
 #include <vector>
 
-constexpr int CaptureWidth = 1024;   // pixels
-constexpr int CaptureHeight = 768;   // pixels
-
 // One frame as RGB rows, top row first (the order files and encoders want).
 struct Frame {
-    std::vector<uint8_t> rgb;   // CaptureWidth * CaptureHeight * 3 bytes
+    std::vector<uint8_t> rgb;   // width * height * 3 bytes
+    int width = 0, height = 0;  // pixels
     int64_t index = 0;          // frame number since the start of the show
 };
 
@@ -35,7 +33,7 @@ protected:
 // --- Sinks
 // ffmpeg encodes H.264 (libx264 at CRF 18 with the given speed preset) + AAC; the audio is the
 // track from fromSeconds, cut to the video's length.
-std::unique_ptr<FrameSink> makeMp4Sink(const std::string& path, int fps, const std::string& preset,
+std::unique_ptr<FrameSink> makeMp4Sink(const std::string& path, int width, int height, int fps, const std::string& preset,
                                        const std::string& trackPath, double fromSeconds, double durationSeconds);
 // frame_000123.png files (the show's frame number) and track.wav holding audio.
 std::unique_ptr<FrameSink> makePngSink(const std::string& directory, AudioRange audio);
