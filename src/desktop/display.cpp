@@ -1,5 +1,6 @@
 // The desktop's display, events and tick counter over SDL 1.2 (sdl12-compat), with the X11 help a
-// full-screen window needs whatever the window manager does (desktop/x11_fullscreen.h).
+// full-screen window needs whatever the window manager does (desktop/x11_cover.h, x11_map_guard.h and
+// x11_late_manager.h).
 #include "utils/platform.h"
 
 #include <SDL.h>
@@ -13,7 +14,9 @@
 #include <initializer_list>
 #include <string>
 
-#include "desktop/x11_fullscreen.h"
+#include "desktop/x11_cover.h"
+#include "desktop/x11_late_manager.h"
+#include "desktop/x11_map_guard.h"
 #include "utils/fatal.h"
 #include "utils/input_feed.h"
 #include "utils/resolution.h"
