@@ -126,6 +126,16 @@ bool blackOutside(const Image& shot, const Area& area, int margin = 0)
     return true;
 }
 
+// Drawn at the screen's own pixels, the image's top edge (its quad's, not a texel boundary) goes from
+// black to the image in one row; a picture scaled up 1.41x by the compatibility layer spreads it over
+// two (measured: a row at 86 % of the image's level).
+bool topEdgeIsSharp(const Image& shot, const Area& image)
+{
+    const int x = image.x + image.width / 4, top = image.y + image.height - 1;
+    const Pixel inside = at(shot, x, top), within = at(shot, x, top - 8), outside = at(shot, x, top + 1);
+    return outside.r + outside.g + outside.b == 0 && inside.r >= within.r * 97 / 100;
+}
+
 // The show has passed its display set-up once its music plays, on a decoder thread of its own.
 bool musicPlays(pid_t pid)
 {
@@ -294,24 +304,29 @@ TEST_F(ShowEndToEnd, ClosingImageSitsInThePicturesLowerLeftSquareOnEveryScreen)
         XvfbScreen screen;
         bool layerScales;
         Area expected;
+        bool native;   // SHOW_RESOLUTION=native: drawn at the screen's own pixels, not scaled up
     };
     const Case cases[] = {
-        {{1024, 768, false}, true, ShowsLowerLeftSquare},
-        {{1920, 1080, false}, true, {240, 0, 720, 720}},  // 1440x1080 from x 240
-        {{1920, 1080, true}, true, {240, 0, 720, 720}},
-        {{1920, 1080, false}, false, {448, 156, 512, 512}},
+        {{1024, 768, false}, true, ShowsLowerLeftSquare, false},
+        {{1920, 1080, false}, true, {240, 0, 720, 720}, false},  // 1440x1080 from x 240
+        {{1920, 1080, true}, true, {240, 0, 720, 720}, false},
+        {{1920, 1080, false}, false, {448, 156, 512, 512}, false},
+        {{1920, 1080, false}, true, {240, 0, 720, 720}, true},
+        {{1920, 1080, true}, true, {240, 0, 720, 720}, true},
     };
     for (const Case& c : cases) {
         const std::string screenName = std::to_string(c.screen.width) + "x" + std::to_string(c.screen.height) +
                                        (c.screen.windowManager ? " with openbox" : " without a window manager") +
-                                       (c.layerScales ? "" : ", SDL12COMPAT_OPENGL_SCALING=0");
+                                       (c.layerScales ? "" : ", SDL12COMPAT_OPENGL_SCALING=0") +
+                                       (c.native ? ", SHOW_RESOLUTION=native" : "");
         SCOPED_TRACE(screenName);
         XvfbServer screen(c.screen);
         ProcessOptions options = screen.showOptions(dir.path(), 120);
         if (!c.layerScales) options.env["SDL12COMPAT_OPENGL_SCALING"] = "0";
+        if (c.native) options.env["SHOW_RESOLUTION"] = "native";
         Process show({ShowBinary}, options);
         std::vector<Area> closing;
-        bool framed = true;
+        bool framed = true, sharp = true;
         while (show.running()) {
             Image shot;
             if (!screen.screenshot(shot)) continue;
@@ -319,6 +334,7 @@ TEST_F(ShowEndToEnd, ClosingImageSitsInThePicturesLowerLeftSquareOnEveryScreen)
             if (closingOpacityIn(shot, lit) < 0) continue;
             closing.push_back(lit);
             framed = framed && blackOutside(shot, c.expected, 2);
+            if (c.native) sharp = sharp && topEdgeIsSharp(shot, c.expected);
         }
         const ProcessResult r = show.wait();
         EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
@@ -332,6 +348,7 @@ TEST_F(ShowEndToEnd, ClosingImageSitsInThePicturesLowerLeftSquareOnEveryScreen)
             break;
         }
         EXPECT_TRUE(framed) << "something is lit outside " << describe(c.expected);
+        EXPECT_TRUE(sharp) << "the image's top edge is spread over rows: the picture was scaled up";
     }
 }
 
