@@ -15,7 +15,6 @@
 #include "audio/mp3_decoder.h"
 #include "audio/music.h"
 #include "audio/music_errors.h"
-#include "utils/fatal.h"
 
 float spectrum[SpectrumSize];
 
@@ -100,12 +99,6 @@ EM_JS(void, audioClock, (double* out), {
     for (var i = 0; i < 4; i++) HEAPF64[(out >> 3) + i] = values[i];
 });
 
-void haltPlayback()
-{
-    if (playing) audioStop();
-    playing = false;
-}
-
 uint64_t heardFrame()
 {
     const double seconds = readAudioClock().heardSeconds;
@@ -126,6 +119,12 @@ void analyseAt(uint64_t frame, float* out)
         out);
 }
 }  // namespace
+
+void haltPlayback()
+{
+    if (playing) audioStop();
+    playing = false;
+}
 
 int openTrack(const char* fileName, bool audible)
 {
@@ -170,13 +169,6 @@ AudioClockReading readAudioClock()
     double values[4];
     audioClock(values);
     return {values[0], values[1], values[2], values[3]};
-}
-
-void checkFmod(int result)
-{
-    if (result == MusicOk) return;
-    haltPlayback();
-    fatalExit(-1, "FMOD error! (%d) %s\n", result, musicErrorText(result));
 }
 
 void initMusic(const char* fileName)
