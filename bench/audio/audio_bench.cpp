@@ -11,6 +11,7 @@
 
 #include "audio/analyser.h"
 #include "audio/decoded_track.h"
+#include "audio/mp3_decoder.h"
 #include "audio/music.h"
 #include "audio/music_errors.h"
 #include "audio/stream_player.h"

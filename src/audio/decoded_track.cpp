@@ -1,35 +1,80 @@
-// DecodedTrack: the decoder run to the end in one go. A track that decodes short of its scanned
-// length is padded with silence, as the live player plays silence there.
+// DecodedTrack: the decoder run in bounded steps, each straight into the samples when both channels
+// are kept, or through one step's buffer when only channel 0 is.
 #include "audio/decoded_track.h"
+
+#include <algorithm>
+#include <limits>
 
 #include "audio/analyser.h"
 #include "audio/music_errors.h"
 
+int DecodedTrack::open(const char* fileName, KeptChannels kept)
+{
+    samples.clear();
+    slice_.clear();
+    kept_ = kept;
+    decoded_ = 0;
+    done_ = false;
+    error_ = MusicOk;
+    if (const int result = openTrackDecoder(fileName, decoder_)) {
+        done_ = true;
+        return result;
+    }
+    samples.assign(size_t(decoder_->frames()) * size_t(kept_), 0.0f);
+    return MusicOk;
+}
+
+DecodedSlice DecodedTrack::decodeSome(size_t maxFrames)
+{
+    if (done_ || !decoder_) return {decoded_, 0, nullptr};
+    const size_t want = size_t(std::min<uint64_t>(maxFrames, decoder_->frames() - decoded_));
+    float* into = nullptr;
+    if (kept_ == KeptChannels::Both) {
+        into = samples.data() + decoded_ * MusicChannels;
+    } else {
+        if (slice_.size() < want * MusicChannels) slice_.resize(want * MusicChannels);
+        into = slice_.data();
+    }
+    const size_t got = want ? decoder_->read(into, want) : 0;
+    if (kept_ == KeptChannels::First) {
+        for (size_t i = 0; i < got; ++i) samples[decoded_ + i] = into[i * MusicChannels];
+    }
+    const DecodedSlice slice{decoded_, got, into};
+    decoded_ += got;
+    // Fewer than asked only at the end; what the decoder never gave stays silence.
+    if (got < want || want == 0 || decoder_->finished()) {
+        error_ = decoder_->error();
+        decoder_.reset();
+        done_ = true;
+    }
+    return slice;
+}
+
+double DecodedTrack::fractionDone() const
+{
+    if (done_) return 1.0;
+    const uint64_t total = frames();
+    return total ? double(decoded_) / double(total) : 1.0;
+}
+
 int decodeTrack(const char* fileName, DecodedTrack& out)
 {
-    out.samples.clear();
-    Mp3Decoder decoder;
-    if (const int result = decoder.open(fileName)) return result;
-    out.samples.assign(decoder.frames() * MusicChannels, 0.0f);
-    uint64_t at = 0;
-    while (at < decoder.frames()) {
-        const size_t got = decoder.read(&out.samples[at * MusicChannels], size_t(decoder.frames() - at));
-        if (got == 0) break;
-        at += got;
-    }
-    if (decoder.error()) {
+    if (const int result = out.open(fileName)) return result;
+    while (!out.done()) out.decodeSome(std::numeric_limits<size_t>::max());
+    if (const int result = out.error()) {
         out.samples.clear();
-        return decoder.error();
+        return result;
     }
     return MusicOk;
 }
 
 void spectrumAtFrame(const DecodedTrack& track, uint64_t positionFrame, SpectrumAnalyser& analyser, float* out)
 {
+    const size_t stride = size_t(track.channels());
     analyseAtFrame(
         analyser, positionFrame, track.frames(),
-        [&track](uint64_t first, size_t count, float* dst) {
-            for (size_t i = 0; i < count; ++i) dst[i] = track.samples[(first + i) * MusicChannels];
+        [&track, stride](uint64_t first, size_t count, float* dst) {
+            for (size_t i = 0; i < count; ++i) dst[i] = track.samples[(first + i) * stride];
             return true;
         },
         out);

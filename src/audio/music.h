@@ -5,13 +5,6 @@
 
 constexpr int SpectrumSize = 256;
 
-// SDL's device buffer, for machines without a sound server (a sound server gets PulseOutput's queue,
-// desktop/pulse_output.h). SDL's PulseAudio driver, used only if the server refuses our own stream, asks
-// for one buffer of latency, and about half a buffer stays queued when a callback starts: with 8192
-// frames (186 ms) callbacks held up 40-60 ms left no hole. A power of two: SDL's dummy driver crashes
-// on others.
-constexpr uint16_t MusicDeviceBufferFrames = 8192;
-
 // Magnitudes of channel 0 at the play position, entry k near k * 86.13 Hz, 1.0 for a full-scale sine
 // on a bin; all zero before the first fetch, in silence and once the track has ended.
 extern float spectrum[SpectrumSize];
@@ -23,8 +16,9 @@ uint32_t musicPosition();              // milliseconds heard, never decreasing, 
 uint32_t musicLength();                // milliseconds, the whole track (exact, from a frame scan), fixed
 void closeMusic();                     // stops playback and releases the device
 
-// --- Errors (codes and texts: audio/music_errors.h)
-void checkFmod(int result);            // result != 0: prints "FMOD error! (%d) %s", stops audio, exits -1
+// --- Errors (codes and texts: audio/music_errors.h; checkFmod is shared, haltPlayback each platform's)
+void checkFmod(int result);            // result != 0: haltPlayback, prints "FMOD error! (%d) %s", exits -1
+void haltPlayback();                   // the sound off at once, before a failure ends the process; idempotent
 
 // --- Diagnostics (benchmarks and tests; the show never calls them)
 uint64_t musicUnderrunFrames();        // frames of silence played because decoding fell behind; 0 when healthy

@@ -51,21 +51,21 @@ StreamPlayer::~StreamPlayer() { stop(); }
 
 int StreamPlayer::open(const char* fileName)
 {
-    const int result = decoder_.open(fileName);
-    trackFrames_ = decoder_.frames();
+    const int result = openTrackDecoder(fileName, decoder_);
+    trackFrames_ = decoder_ ? decoder_->frames() : 0;
     return result;
 }
 
 bool StreamPlayer::decodeStep()
 {
-    if (allDecoded_.load(std::memory_order_relaxed)) return false;
-    if (decoder_.finished()) {
-        decodeError_.store(decoder_.error(), std::memory_order_release);
+    if (allDecoded_.load(std::memory_order_relaxed) || !decoder_) return false;
+    if (decoder_->finished()) {
+        decodeError_.store(decoder_->error(), std::memory_order_release);
         allDecoded_.store(true, std::memory_order_release);
         return false;
     }
     if (ring_.writable() < DecodeChunkFrames * MusicChannels) return false;
-    const size_t got = decoder_.read(decodeBuffer_.data(), DecodeChunkFrames);
+    const size_t got = decoder_->read(decodeBuffer_.data(), DecodeChunkFrames);
     ring_.write(decodeBuffer_.data(), got * MusicChannels);   // fits: checked above, and only we write
     return true;
 }
@@ -95,7 +95,7 @@ void StreamPlayer::stop()
 {
     stopping_.store(true, std::memory_order_release);
     if (decoderThread_.joinable()) decoderThread_.join();
-    decoder_.close();
+    decoder_.reset();
 }
 
 void StreamPlayer::fill(int16_t* out, size_t frames, int64_t nowNs, uint32_t queuedFrames)

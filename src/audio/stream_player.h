@@ -5,12 +5,13 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <thread>
 #include <vector>
 
-#include "audio/mp3_decoder.h"
 #include "audio/playback_tap.h"
 #include "audio/sample_ring.h"
+#include "audio/track_decoder.h"
 
 class SpectrumAnalyser;
 
@@ -55,7 +56,7 @@ public:
     const PlaybackTap& tap() const { return tap_; }
 
 private:
-    Mp3Decoder decoder_;
+    std::unique_ptr<TrackDecoder> decoder_;   // from a successful open until stop
     SampleRing ring_;
     PlaybackTap tap_;
     std::vector<float> decodeBuffer_;     // decoder side

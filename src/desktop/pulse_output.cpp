@@ -8,8 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <vector>
 
 #include "audio/stream_player.h"
 
@@ -31,11 +29,12 @@ void PulseOutput::streamState(pa_stream* stream, void* self)
     auto* out = static_cast<PulseOutput*>(self);
     pa_threaded_mainloop_signal(out->loop_, 0);
     // The server went away mid-show. SDL keeps calling back at the real pace on a lost device so the
-    // show plays on to its end in silence; so does this.
+    // show plays on to its end in silence; a silent clock does that here.
     const pa_stream_state_t state = pa_stream_get_state(stream);
     if ((state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) && out->playing_ && !out->closing_.load() &&
-        !out->lost_.exchange(true)) {
-        out->silentClock_ = std::thread(&PulseOutput::keepTimeInSilence, out);
+        !out->lost_) {
+        out->lost_ = true;
+        out->silence_.open(*out->player_);
     }
 }
 
@@ -69,23 +68,6 @@ void PulseOutput::write(size_t bytes)
     }
 }
 
-void PulseOutput::keepTimeInSilence()
-{
-    constexpr auto Step = std::chrono::milliseconds(10);
-    std::vector<int16_t> discard(StreamPlayer::MaxCallbackFrames * MusicChannels);
-    auto last = std::chrono::steady_clock::now();
-    double owed = 0;
-    while (!closing_.load()) {
-        std::this_thread::sleep_for(Step);
-        const auto now = std::chrono::steady_clock::now();
-        owed += std::chrono::duration<double>(now - last).count() * MusicSampleRate;
-        last = now;
-        const size_t frames = std::min(size_t(owed), StreamPlayer::MaxCallbackFrames);
-        player_->fill(discard.data(), frames, steadyNowNs(), 0);
-        owed -= double(frames);
-    }
-}
-
 bool PulseOutput::connect()
 {
     for (;;) {
@@ -116,11 +98,12 @@ bool PulseOutput::connect()
     }
 }
 
-bool PulseOutput::open(StreamPlayer& player, void (*beforeEachWrite)())
+bool PulseOutput::open(StreamPlayer& player, BeforeEachFill beforeEachWrite)
 {
     player_ = &player;
     beforeEachWrite_ = beforeEachWrite;
     closing_ = false;
+    lost_ = false;
     loop_ = pa_threaded_mainloop_new();
     if (!loop_) return false;
     context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "show");
@@ -165,6 +148,6 @@ void PulseOutput::close()
     pa_threaded_mainloop_stop(loop_);
     pa_threaded_mainloop_free(loop_);
     loop_ = nullptr;
-    if (silentClock_.joinable()) silentClock_.join();
+    silence_.close();
 }
 

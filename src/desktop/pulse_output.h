@@ -3,10 +3,13 @@
 // latency the show can't see. This stream keeps a deep queue on its side of the server (early requests:
 // the sink holds only one refill, and PipeWire's quantum stays that small) and reads the real latency
 // from the server at every write, so the play position keeps to the sound whatever shares the sink.
+// A server lost mid-show hands over to a silent clock, so the show plays on to its end.
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include <thread>
+
+#include "audio/audio_output.h"
+#include "audio/silent_clock.h"
 
 class StreamPlayer;
 struct pa_context;
@@ -17,18 +20,18 @@ struct pa_threaded_mainloop;
 constexpr uint32_t PulseQueueMs = 400;    // audio kept written ahead of the sink: what a late refill may use
 constexpr uint32_t PulseRefillMs = 20;    // the server asks for more once this much has room; the sink's share
 
-class PulseOutput {
+class PulseOutput final : public AudioOutput {
 public:
     PulseOutput() = default;
-    ~PulseOutput();   // closes
+    ~PulseOutput() override;   // closes
     PulseOutput(const PulseOutput&) = delete;
     PulseOutput& operator=(const PulseOutput&) = delete;
 
     // --- Main thread
     // Connects to the user's server (never starts one) and starts playing the player's samples; false,
     // with nothing left running, when no server answers or it refuses the stream.
-    bool open(StreamPlayer& player, void (*beforeEachWrite)());
-    void close();   // ends the stream; no write reaches the player after it returns; idempotent
+    bool open(StreamPlayer& player, BeforeEachFill beforeEachWrite);
+    void close() override;   // ends the stream (or the silent clock after it); no write reaches the player after it returns; idempotent
 
 private:
     static void contextState(pa_context* context, void* self);
@@ -36,10 +39,9 @@ private:
     static void writeRequest(pa_stream* stream, size_t bytes, void* self);
     bool connect();   // with the loop locked
     void write(size_t bytes);
-    void keepTimeInSilence();   // after the server is lost mid-show
 
     StreamPlayer* player_ = nullptr;
-    void (*beforeEachWrite_)() = nullptr;
+    BeforeEachFill beforeEachWrite_ = nullptr;
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
@@ -47,6 +49,6 @@ private:
     bool prioritySet_ = false;        // on the loop's thread
     bool playing_ = false;            // open succeeded; under the loop's lock
     std::atomic<bool> closing_{false};
-    std::atomic<bool> lost_{false};
-    std::thread silentClock_;         // after a loss: hands samples over at the real pace, as SDL does
+    bool lost_ = false;               // on the loop's thread
+    SilentClock silence_;             // started on the loop's thread at a loss; closed once that thread has stopped
 };

@@ -1,6 +1,6 @@
-// The show's music in a browser. Our own decoder decodes the track whole at load (no threads to
-// stream it with), into channel 0 kept here for the spectrum and, for the live show, a Web Audio
-// buffer the page's AudioContext plays. The play position is the AudioContext's clock less the
+// The show's music in a browser. The track is decoded whole at load (no threads to stream it with),
+// a DecodedTrack keeping channel 0 here for the spectrum while each decoded slice's two channels go,
+// for the live show, into a Web Audio buffer the page's AudioContext plays. The play position is the AudioContext's clock less the
 // latency it reports to the speaker, so the picture follows what is heard, as on the desktop; the
 // spectrum is analysed from the decoded samples at that position, the samples being played.
 #include "web/web.h"
@@ -12,25 +12,17 @@
 #include <vector>
 
 #include "audio/analyser.h"
-#include "audio/mp3_decoder.h"
+#include "audio/decoded_track.h"
 #include "audio/music.h"
 #include "audio/music_errors.h"
-#include "utils/fatal.h"
 
 float spectrum[SpectrumSize];
 
 namespace {
 constexpr size_t SliceFrames = 4096;
 
-struct LoadedTrack {
-    Mp3Decoder decoder;
-    std::vector<float> channel0;   // the whole track, 44.1 kHz
-    uint64_t decoded = 0;          // frames so far
-    bool audible = false;
-    bool done = false;
-};
-
-LoadedTrack* track = nullptr;
+DecodedTrack* track = nullptr;   // channel 0 only: the sound is in the Web Audio buffer
+bool withSound = false;          // the track also fills the Web Audio buffer
 SpectrumAnalyser* analyser = nullptr;
 bool playing = false;
 uint64_t lastPlayFrame = 0;
@@ -100,70 +92,60 @@ EM_JS(void, audioClock, (double* out), {
     for (var i = 0; i < 4; i++) HEAPF64[(out >> 3) + i] = values[i];
 });
 
+uint64_t heardFrame()
+{
+    const double seconds = readAudioClock().heardSeconds;
+    const uint64_t frame = seconds > 0 ? uint64_t(seconds * MusicSampleRate) : 0;
+    lastPlayFrame = std::min(std::max(lastPlayFrame, frame), track ? track->frames() : 0);
+    return lastPlayFrame;
+}
+
+SpectrumAnalyser& theAnalyser()
+{
+    if (!analyser) analyser = new SpectrumAnalyser;
+    return *analyser;
+}
+}  // namespace
+
 void haltPlayback()
 {
     if (playing) audioStop();
     playing = false;
 }
 
-uint64_t heardFrame()
-{
-    const double seconds = readAudioClock().heardSeconds;
-    const uint64_t frame = seconds > 0 ? uint64_t(seconds * MusicSampleRate) : 0;
-    lastPlayFrame = std::min(std::max(lastPlayFrame, frame), track ? track->decoder.frames() : 0);
-    return lastPlayFrame;
-}
-
-void analyseAt(uint64_t frame, float* out)
-{
-    if (!analyser) analyser = new SpectrumAnalyser;
-    analyseAtFrame(
-        *analyser, frame, track->decoder.frames(),
-        [](uint64_t first, size_t count, float* dst) {
-            std::copy_n(track->channel0.data() + first, count, dst);
-            return true;
-        },
-        out);
-}
-}  // namespace
-
 int openTrack(const char* fileName, bool audible)
 {
     delete track;
-    track = new LoadedTrack;
-    if (const int result = track->decoder.open(fileName)) return result;
-    track->audible = audible && audioCreateBuffer(double(track->decoder.frames()), MusicSampleRate);
-    track->channel0.assign(size_t(track->decoder.frames()), 0.0f);
+    track = new DecodedTrack;
+    withSound = false;
+    if (const int result = track->open(fileName, KeptChannels::First)) return result;
+    withSound = audible && audioCreateBuffer(double(track->frames()), MusicSampleRate);
     return MusicOk;
 }
 
 double decodeTrackSlice(double budgetMs)
 {
     if (!track) checkFmod(MusicNotOpen);
-    static std::vector<float> interleaved(SliceFrames * MusicChannels), left(SliceFrames), right(SliceFrames);
-    const uint64_t total = track->decoder.frames();
+    static std::vector<float> left(SliceFrames), right(SliceFrames);
     const double until = emscripten_get_now() + budgetMs;
-    while (!track->done && emscripten_get_now() < until) {
-        const size_t got = track->decoder.read(interleaved.data(), SliceFrames);
-        for (size_t i = 0; i < got; ++i) {
-            left[i] = interleaved[2 * i];
-            right[i] = interleaved[2 * i + 1];
+    while (!track->done() && emscripten_get_now() < until) {
+        const DecodedSlice slice = track->decodeSome(SliceFrames);
+        if (!withSound || slice.frames == 0) continue;
+        for (size_t i = 0; i < slice.frames; ++i) {
+            left[i] = slice.stereo[2 * i];
+            right[i] = slice.stereo[2 * i + 1];
         }
-        std::copy_n(left.data(), got, track->channel0.data() + track->decoded);
-        if (track->audible && got) audioFill(left.data(), right.data(), int(got), double(track->decoded));
-        track->decoded += got;
-        // A track that decodes short of its scanned length plays silence there, as on the desktop.
-        if (got == 0 || track->decoder.finished()) track->done = true;
+        audioFill(left.data(), right.data(), int(slice.frames), double(slice.firstFrame));
     }
-    if (track->done) checkFmod(track->decoder.error());
-    return track->done ? 1.0 : total ? double(track->decoded) / double(total) : 1.0;
+    if (track->done()) checkFmod(track->error());
+    return track->fractionDone();
 }
 
-size_t decodedTrackBytes() { return track ? track->channel0.capacity() * sizeof(float) : 0; }
+size_t decodedTrackBytes() { return track ? track->samples.capacity() * sizeof(float) : 0; }
 
-uint32_t decodedLengthMs() { return track ? framesToMs(track->decoder.frames()) : 0; }
+uint32_t decodedLengthMs() { return track ? track->lengthMs() : 0; }
 
-void decodedSpectrumAt(uint32_t positionMs, float* out) { analyseAt(msToFrames(positionMs), out); }
+void decodedSpectrumAt(uint32_t positionMs, float* out) { spectrumAt(*track, positionMs, theAnalyser(), out); }
 
 AudioClockReading readAudioClock()
 {
@@ -172,20 +154,13 @@ AudioClockReading readAudioClock()
     return {values[0], values[1], values[2], values[3]};
 }
 
-void checkFmod(int result)
-{
-    if (result == MusicOk) return;
-    haltPlayback();
-    fatalExit(-1, "FMOD error! (%d) %s\n", result, musicErrorText(result));
-}
-
 void initMusic(const char* fileName)
 {
     if (playing) checkFmod(MusicAlreadyOpen);
     if (!track) checkFmod(openTrack(fileName, true));
     while (decodeTrackSlice(1000.0) < 1.0) {
     }
-    if (!track->audible) checkFmod(AudioSystemUnavailable);
+    if (!withSound) checkFmod(AudioSystemUnavailable);
     if (!audioStart()) checkFmod(AudioDeviceUnavailable);
     playing = true;
     lastPlayFrame = 0;
@@ -194,12 +169,12 @@ void initMusic(const char* fileName)
 void fetchSpectrum()
 {
     if (!track) checkFmod(MusicNotOpen);
-    analyseAt(heardFrame(), spectrum);
+    spectrumAtFrame(*track, heardFrame(), theAnalyser(), spectrum);
 }
 
 uint32_t musicPosition() { return playing ? framesToMs(heardFrame()) : framesToMs(lastPlayFrame); }
 
-uint32_t musicLength() { return track ? framesToMs(track->decoder.frames()) : 0; }
+uint32_t musicLength() { return track ? track->lengthMs() : 0; }
 
 void closeMusic()
 {

@@ -1,5 +1,5 @@
-// Mp3Decoder and decodeTrack: exact lengths, conversion of other rates and mono to 44.1 kHz stereo,
-// truncated and damaged files, and an error code naming each kind of bad file.
+// Mp3Decoder and DecodedTrack: exact lengths, conversion of other rates and mono to 44.1 kHz stereo,
+// decoding in bounded steps, truncated and damaged files, and an error code naming each kind of bad file.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -11,6 +11,7 @@
 
 #include "audio/analyser.h"
 #include "audio/decoded_track.h"
+#include "audio/mp3_decoder.h"
 #include "audio/music_errors.h"
 #include "support/temp_dir.h"
 #include "support/tone_track.h"
@@ -46,6 +47,51 @@ TEST_F(DecoderTest, SixSecondTrackIsSixSecondsToTheMillisecond)
     ASSERT_EQ(decodeTrack(track.c_str(), decoded), MusicOk);
     EXPECT_EQ(decoded.frames(), decoder.frames()) << "the scan and a full decode agree";
     EXPECT_NEAR(decoded.lengthMs(), 6000, 1);
+}
+
+// The browser decodes in steps and keeps only channel 0; the tools decode in one go. Same samples.
+TEST_F(DecoderTest, BoundedStepsGiveExactlyTheWholeDecode)
+{
+    const std::string track = makeToneMp3(dir.path(), "steps.mp3", Tone{2, 44100, 2, 345, 1000});   // 2 s, channels apart
+    DecodedTrack whole;
+    ASSERT_EQ(decodeTrack(track.c_str(), whole), MusicOk);
+    const struct {
+        size_t step;
+        KeptChannels kept;
+    } cases[] = {{1, KeptChannels::Both}, {441, KeptChannels::First}, {4096, KeptChannels::First},
+                 {1 << 20, KeptChannels::Both}, {1 << 20, KeptChannels::First}};
+    SpectrumAnalyser analyser;
+    for (const auto& c : cases) {
+        DecodedTrack stepped;
+        ASSERT_EQ(stepped.open(track.c_str(), c.kept), MusicOk);
+        ASSERT_EQ(stepped.frames(), whole.frames());
+        const int channels = int(c.kept);
+        uint64_t at = 0;
+        double fraction = 0;
+        while (!stepped.done()) {
+            const DecodedSlice slice = stepped.decodeSome(c.step);
+            ASSERT_EQ(slice.firstFrame, at);
+            ASSERT_LE(slice.frames, c.step);
+            for (size_t i = 0; i < slice.frames * MusicChannels; ++i) {
+                ASSERT_EQ(slice.stereo[i], whole.samples[at * MusicChannels + i]) << "step " << c.step << " at " << at;
+            }
+            at += slice.frames;
+            ASSERT_GE(stepped.fractionDone(), fraction);
+            fraction = stepped.fractionDone();
+        }
+        EXPECT_EQ(at, whole.frames()) << "step " << c.step;
+        EXPECT_EQ(stepped.fractionDone(), 1.0);
+        EXPECT_EQ(stepped.error(), MusicOk);
+        for (uint64_t f = 0; f < whole.frames(); ++f) {
+            for (int ch = 0; ch < channels; ++ch) {
+                ASSERT_EQ(stepped.samples[f * channels + ch], whole.samples[f * MusicChannels + ch]) << "frame " << f;
+            }
+        }
+        float a[AnalysisBins], b[AnalysisBins];
+        spectrumAt(stepped, 1234, analyser, a);
+        spectrumAt(whole, 1234, analyser, b);
+        for (int k = 0; k < AnalysisBins; ++k) ASSERT_EQ(a[k], b[k]) << "entry " << k;
+    }
 }
 
 TEST_F(DecoderTest, OtherRatesAndMonoComeOutAsStereoAt44100)

@@ -10,6 +10,7 @@
 #include "audio/music.h"
 #include "audio/music_errors.h"
 #include "audio/stream_player.h"
+#include "desktop/sdl_audio_output.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 #include "support/tone_track.h"

@@ -7,6 +7,7 @@
 #include "audio/analyser.h"
 #include "audio/decoded_track.h"
 #include "audio/music_errors.h"
+#include "audio/silent_clock.h"
 #include "audio/stream_player.h"
 #include "support/temp_dir.h"
 #include "support/tone_track.h"
@@ -35,6 +36,25 @@ TEST(PlayClock, DeviceSamplesClipAndRound)
     EXPECT_EQ(toDeviceSample(1.0f), 32767);
     EXPECT_EQ(toDeviceSample(3.0f), 32767);
     EXPECT_EQ(toDeviceSample(-3.0f), -32768);
+}
+
+// After a lost sound server the position runs on by what the silent clock hands over.
+TEST(PlayClock, SilentClockKeepsTheRealPaceInBoundedSteps)
+{
+    SilentPace pace;
+    EXPECT_EQ(pace.step(0.0), 0u);
+    size_t total = 0;
+    for (int i = 0; i < 100; ++i) total += pace.step(0.0105);   // 463.05 frames a step: fractions carried
+    EXPECT_EQ(total, 46305u);
+    // A step 1 s late hands over at most one callback's worth and catches up over the next ones.
+    size_t late = pace.step(1.0);
+    EXPECT_EQ(late, StreamPlayer::MaxCallbackFrames);
+    for (int i = 0; i < 6; ++i) {
+        const size_t frames = pace.step(0.01);
+        EXPECT_LE(frames, StreamPlayer::MaxCallbackFrames);
+        late += frames;
+    }
+    EXPECT_EQ(late, 44100u + 6 * 441u);
 }
 
 class StreamPlayerTest : public ::testing::Test {
