@@ -125,7 +125,7 @@ TEST(Mp3, EncodingKeepsTheExactLengthThroughTheGaplessTag)
     const std::vector<uint8_t> mp3 = encodeMp3(b);
     TempDir dir;
     writeFile(dir.file("t.mp3"), std::string(mp3.begin(), mp3.end()));
-    DecodedTrack decoded;
+    DecodedMp3 decoded;
     std::string error;
     ASSERT_TRUE(decodeMp3(dir.file("t.mp3"), decoded, error)) << error;
     EXPECT_EQ(decoded.rate, 44100);

@@ -19,7 +19,7 @@ class ShowTrack : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        track_ = new DecodedTrack;
+        track_ = new DecodedMp3;
         std::string error;
         decoded_ = decodeMp3(std::string(SHOW_DATA_DIR) + "/bass_300808.mp3", *track_, error);
         error_ = error;
@@ -35,13 +35,13 @@ protected:
         return measureRules(left_.data(), left_.size(), {from, to}).at(0);
     }
 
-    static DecodedTrack* track_;
+    static DecodedMp3* track_;
     static std::vector<float> left_;
     static bool decoded_;
     static std::string error_;
 };
 
-DecodedTrack* ShowTrack::track_ = nullptr;
+DecodedMp3* ShowTrack::track_ = nullptr;
 std::vector<float> ShowTrack::left_;
 bool ShowTrack::decoded_ = false;
 std::string ShowTrack::error_;

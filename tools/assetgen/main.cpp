@@ -134,7 +134,7 @@ void printCueAccents(const std::vector<float>& left)
 
 int report(const std::string& path)
 {
-    DecodedTrack track;
+    DecodedMp3 track;
     std::string error;
     if (!decodeMp3(path, track, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
@@ -152,7 +152,7 @@ int report(const std::string& path)
 // One column per 0.1 s, one row per analysis bin (highest at the top), level in dB from -80 to 0.
 int spectrogram(const std::string& path, const std::string& out)
 {
-    DecodedTrack track;
+    DecodedMp3 track;
     std::string error;
     if (!decodeMp3(path, track, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());

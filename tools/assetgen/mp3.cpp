@@ -47,7 +47,7 @@ std::vector<uint8_t> encodeMp3(const Bus& stereo)
     return out;
 }
 
-bool decodeMp3(const std::string& path, DecodedTrack& out, std::string& error)
+bool decodeMp3(const std::string& path, DecodedMp3& out, std::string& error)
 {
 #if MPG123_API_VERSION < 46
     mpg123_init();
