@@ -13,7 +13,7 @@ build=$(cd "${1:-$here/build}" && pwd)
 web=$(cd "${2:-$here/build-web}" && pwd)
 site=$web/site
 runs=${WEB_BENCH_RUNS:-5}
-for f in "$build/libshowcore.a" "$web/libshowcore.a" "$site/show.wasm"; do
+for f in "$build/libshowcore.a" "$build/bin/passage_frames" "$web/libshowcore.a" "$site/show.wasm"; do
   [ -f "$f" ] || { echo "missing $f: run ./build.sh and ./web.sh --build first" >&2; exit 1; }
 done
 deps=$(sed -n 's/^SHOW_WEB_DEPS:PATH=//p' "$web/CMakeCache.txt")
@@ -48,15 +48,12 @@ echo "== The show's logic per frame, native against wasm (node), whole track at 
 # (-O2) natively and Release (-O3) for wasm.
 c++ -std=c++17 -O2 -g -DNDEBUG -I"$here/src" $(pkg-config --cflags sdl12_compat) \
   "$here/bench/web/logic_frames.cpp" "$build/libshowcore.a" \
-  $(pkg-config --libs sdl12_compat libmpg123 fftw3f libpng) -lGL -lX11 -lpthread -o "$work/logic_frames"
+  $(pkg-config --libs sdl12_compat libmpg123 fftw3f libpng libpulse xcb) -lGL -lX11 -lpthread -o "$work/logic_frames"
 env NODE_PATH=/usr/share/nodejs em++ -std=c++17 -O3 -DNDEBUG -I"$here/src" -I"$deps/include" \
   "$here/bench/web/logic_frames.cpp" "$web/libshowcore.a" \
   $(grep -v '^#' "$here/tools/web/wasm-libraries.txt" | sed "s|^|$deps/lib/|") \
   -sLEGACY_GL_EMULATION=1 -sALLOW_MEMORY_GROWTH=1 -sNODERAWFS=1 -sENVIRONMENT=node \
   -o "$work/logic_frames.js" 2>&1 | grep -v 'GL emulation' || true
-c++ -std=c++17 -O2 -g -DNDEBUG -I"$here/src" $(pkg-config --cflags sdl12_compat) \
-  "$here/bench/web/passage_frames.cpp" "$build/libshowcore.a" \
-  $(pkg-config --libs sdl12_compat libmpg123 fftw3f libpng) -lGL -lX11 -lpthread -o "$work/passage_frames"
 track=$here/data/bass_300808.mp3
 load; echo "-- native"; "$work/logic_frames" "$track" 5 | tee "$work/native.txt"
 load; echo "-- wasm (node $(node --version))"
@@ -82,7 +79,7 @@ echo
 echo "== Frames per second over the busiest passage, $from-$to s of music"
 cp "$here"/data/*.png "$track" "$work"/
 load; (cd "$work" && SDL_AUDIODRIVER=dummy SDL_NO_SIGNAL_HANDLERS=1 xvfb-run -a -s "-screen 0 1024x768x24" \
-  "$work/passage_frames" "$from" "$to")
+  "$build/bin/passage_frames" "$from" "$to")
 load; node "$here/bench/web/web_bench.mjs" passage "$url" "$from" "$to"
 load
 if [ "${WEB_BENCH_FILL:-0}" = 1 ] && [ -x "$build/bin/show_fill" ]; then

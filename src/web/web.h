@@ -5,6 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "utils/resolution.h"
+
+// --- The picture's pixels (before initVideo): the setting the page was opened with
+void setResolutionSetting(ResolutionSetting setting);   // the page sizes its canvas by the rule's answer
+
 // --- Loading the track (before initMusic)
 int openTrack(const char* fileName, bool audible);  // MusicOk or a MusicError; audible: also fill Web Audio's buffer
 double decodeTrackSlice(double budgetMs);           // decodes for about budgetMs; fraction done, 0..1 (1: all)

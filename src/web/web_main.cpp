@@ -142,6 +142,10 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             if (options.stepFps <= 0 || options.stepFps > 1000) error = "step must be frames per second, 1..1000";
         } else if (arg == "--at" && hasValue) {
             if (!parseTime(argv[++i], options.at)) error = "at must be seconds or m:ss";
+        } else if (arg == "--resolution" && hasValue) {
+            ResolutionSetting setting;
+            if (parseResolutionSetting(argv[++i], setting)) setResolutionSetting(setting);
+            else error = "resolution must be native or 1024x768";
         } else if (arg == "--events") {
             options.events = true;
         } else {

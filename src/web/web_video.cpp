@@ -11,7 +11,9 @@
 #include "utils/fatal.h"
 #include "utils/input_feed.h"
 #include "utils/platform.h"
+#include "utils/resolution.h"
 #include "utils/video.h"
+#include "web/web.h"
 
 namespace {
 constexpr int EscapeKey = 27;   // SDL 1.2's key code for Escape, the browser's keyCode too
@@ -78,12 +80,32 @@ void listen(bool on)
     emscripten_set_mousedown_callback("#canvas", nullptr, EM_TRUE, on ? onMouse : nullptr);
     emscripten_set_mouseup_callback("#canvas", nullptr, EM_TRUE, on ? onMouse : nullptr);
 }
+// WebGL names its renderer only through the debug extension; without it the renderer is unknown.
+EM_JS(void, readRenderer, (char* out, int size), {
+    var text = "";
+    var gl = Module['canvas'] && Module['canvas'].getContext('webgl');
+    var info = gl && gl.getExtension('WEBGL_debug_renderer_info');
+    if (info) text = String(gl.getParameter(info.UNMASKED_RENDERER_WEBGL) || "");
+    stringToUTF8(text, out, size);
+});
+
+// The page sizes the canvas's drawing buffer; it asks how many pixels the GL here should be given.
+EM_JS(void, tellPageTheResolution, (int screenSize), {
+    if (Module['onShowState']) Module['onShowState']('resolution', screenSize);
+});
+
+ResolutionSetting resolution = ResolutionSetting::Auto;
 }  // namespace
+
+void setResolutionSetting(ResolutionSetting setting) { resolution = setting; }
 
 void platformOpenDisplay(int, int, bool, int, int)
 {
     startMs = emscripten_get_now();
     if (!createCanvasContext()) fatalExit(1, "couldn't initialize SDL: %s\n", "WebGL is not available in this browser");
+    char renderer[256];
+    readRenderer(renderer, int(sizeof renderer));
+    tellPageTheResolution(drawsAtScreenSize(resolution, renderer[0] ? renderer : nullptr) ? 1 : 0);
     listen(true);
 }
 

@@ -93,8 +93,9 @@ async function canvasRgb(page) {
   return rgbOfPng(Buffer.from(url.split(',')[1], 'base64'));
 }
 
-async function steppedPage(browser, url, at, events) {
-  const page = await openPage(browser, url + '?step=' + Fps + '&at=' + at + (events ? '&events' : ''));
+async function steppedPage(browser, url, at, events, size) {
+  const page = await openPage(browser, url + '?step=' + Fps + '&at=' + at + (events ? '&events' : '') +
+                                           (size ? '&size=' + size : ''));
   await page.waitForFunction(() => document.title === 'ready' || document.title.startsWith('error'),
                              {timeout: 600000, polling: 200});
   return page;
@@ -130,22 +131,55 @@ async function frames({url}) {
     {name: 'break', at: 59.0},
     {name: 'busiest passage', at: 125.0},
     {name: 'closing image', at: 190.0},
+    {name: 'busiest passage at 2048x1536', at: 125.0, size: '2048x1536'},
   ];
   await withBrowser(async (browser) => {
     for (const m of moments) {
-      const page = await steppedPage(browser, url, m.at, false);
+      const page = await steppedPage(browser, url, m.at, false, m.size);
       const title = await page.title();
       if (title !== 'ready') { fail(m.name + ': page says ' + title); continue; }
       const web = await canvasRgb(page);
       await page.close();
       const frame = Math.round(m.at * Fps);
-      const dir = showcap(m.at, []);
+      const dir = showcap(m.at, m.size ? ['--size', m.size] : []);
       const desktop = rgbOfPng(fs.readFileSync(path.join(dir, 'frame_' + String(frame).padStart(6, '0') + '.png')));
       const r = compareFrames(web, desktop);
       console.log(m.name + ' (frame ' + frame + '): ' + JSON.stringify(r));
       if (r.error) fail(m.name + ': ' + r.error);
       else if (r.farShare > MaxFarShare || r.meanLevels > MaxMeanLevels) fail(m.name + ': frames differ beyond tolerance');
       else if (r.litShare < 0.001) fail(m.name + ': nothing drawn');
+    }
+  });
+}
+
+// The live page's drawing buffer at a device pixel ratio of 2: twice its CSS size where the picture is
+// drawn at the screen's pixels (?resolution=native here, as SwiftShader is a software rasteriser), and
+// the show's own 1024x768 where the software-renderer rule keeps it.
+async function resolution({url}) {
+  const cases = [
+    {query: '?autostart&resolution=native', twice: true},
+    {query: '?autostart', twice: false},
+  ];
+  await withBrowser(async (browser) => {
+    for (const c of cases) {
+      const page = await browser.newPage();
+      await page.setViewport({width: 800, height: 600, deviceScaleFactor: 2});
+      await page.goto(url + c.query);
+      await page.waitForFunction(() => window.showFigures && window.showFigures.startedAt, {timeout: 120000});
+      await page.waitForFunction(() => window.showAudioClock().musicPositionMs > 1500, {timeout: 30000});
+      const size = await page.evaluate(() => {
+        const canvas = document.getElementById('canvas');
+        return {width: canvas.width, height: canvas.height, cssWidth: canvas.clientWidth, cssHeight: canvas.clientHeight};
+      });
+      const shot = rgbOfPng(await page.screenshot({type: 'png'}));
+      let lit = 0;
+      for (let i = 0; i < shot.length; i++) if (shot[i] > 16) lit++;
+      console.log(c.query + ': drawing buffer ' + size.width + 'x' + size.height + ', CSS ' + size.cssWidth + 'x' +
+                  size.cssHeight + ', lit channel values ' + lit);
+      const want = c.twice ? [2 * size.cssWidth, 2 * size.cssHeight] : [Width, Height];
+      if (size.width !== want[0] || size.height !== want[1]) fail(c.query + ': drawing buffer is not ' + want.join('x'));
+      if (lit < 1000) fail(c.query + ': nothing drawn');
+      await page.close();
     }
   });
 }
@@ -280,7 +314,7 @@ async function noWebgl({url}) {
   }
 }
 
-const cases = {frames, events, live, ending, 'bad-files': badFiles, 'no-webgl': noWebgl};
+const cases = {frames, events, live, resolution, ending, 'bad-files': badFiles, 'no-webgl': noWebgl};
 if (!cases[caseName]) {
   console.log('unknown case ' + caseName + '; cases: ' + Object.keys(cases).join(', '));
   process.exit(2);

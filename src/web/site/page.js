@@ -1,7 +1,8 @@
 // The page around the show: it checks WebGL, fetches the track and the images with a progress bar,
 // hands them to the wasm module's file system, waits for the gesture that may start sound, keeps
-// the 1024x768 picture scaled to the window with black bars, toggles full screen, and shows every
-// failure as text. index.html?step=FPS&at=T[&events] is the automation contract (README).
+// the picture fitted to the window with black bars at the screen's own pixels (on a software
+// rasteriser at 1024x768, unless ?resolution=native), toggles full screen, and shows every
+// failure as text. index.html?step=FPS&at=T[&events][&size=WxH] is the automation contract (README).
 'use strict';
 (function () {
   const ShowWidth = 1024, ShowHeight = 768;
@@ -40,13 +41,39 @@
     if (stepped) document.title = 'error: ' + text;
   }
 
+  // The canvas's drawing buffer: its CSS size times the device's pixel ratio (at most 3840x2160) where
+  // the module says the GL can fill that many pixels, else the show's own 1024x768, which the browser
+  // scales; the stepped mode's &size=WxH exactly. The picture inside is letterboxed by the module.
+  const MaxBackingWidth = 3840, MaxBackingHeight = 2160;
+  const steppedSize = /^(\d+)x(\d+)$/.exec(params.get('size') || '');
+  let screenSized = false;   // the module's answer, once it has a GL context
+  function backingSize(cssWidth, cssHeight) {
+    if (steppedSize) return [Number(steppedSize[1]), Number(steppedSize[2])];
+    if (stepped || !screenSized) return [ShowWidth, ShowHeight];
+    const ratio = window.devicePixelRatio || 1;
+    const w = Math.max(1, Math.round(cssWidth * ratio)), h = Math.max(1, Math.round(cssHeight * ratio));
+    const cap = Math.min(1, MaxBackingWidth / w, MaxBackingHeight / h);
+    return [Math.max(1, Math.floor(w * cap)), Math.max(1, Math.floor(h * cap))];
+  }
+
   // Undistorted, as large as the window allows, centred on black.
   function fit() {
     const scale = Math.min(window.innerWidth / ShowWidth, window.innerHeight / ShowHeight);
-    canvas.style.width = Math.floor(ShowWidth * scale) + 'px';
-    canvas.style.height = Math.floor(ShowHeight * scale) + 'px';
+    const cssWidth = Math.floor(ShowWidth * scale), cssHeight = Math.floor(ShowHeight * scale);
+    canvas.style.width = cssWidth + 'px';
+    canvas.style.height = cssHeight + 'px';
+    const [w, h] = backingSize(cssWidth, cssHeight);
+    // Setting a size, even the same one, clears the drawing buffer: only a change may.
+    if (canvas.width !== w) canvas.width = w;
+    if (canvas.height !== h) canvas.height = h;
   }
   window.addEventListener('resize', fit);
+  // The pixel ratio changes without a resize when the window moves to another screen or is zoomed.
+  function watchPixelRatio() {
+    window.matchMedia('(resolution: ' + (window.devicePixelRatio || 1) + 'dppx)')
+        .addEventListener('change', () => { fit(); watchPixelRatio(); }, {once: true});
+  }
+  watchPixelRatio();
   fit();
 
   function toggleFullScreen() {
@@ -56,6 +83,12 @@
   window.addEventListener('keydown', (e) => { if (e.key === 'f' || e.key === 'F') toggleFullScreen(); });
   stage.addEventListener('dblclick', toggleFullScreen);
   again.addEventListener('click', () => location.reload());
+
+  if (params.has('size') && (!steppedSize || [1, 2].some((i) => Number(steppedSize[i]) < 16 ||
+                                                                Number(steppedSize[i]) > 7680))) {
+    fail('size must be WIDTHxHEIGHT, each 16 to 7680 pixels');
+    return;
+  }
 
   const probe = document.createElement('canvas');
   if (!probe.getContext('webgl')) {
@@ -119,6 +152,9 @@
     } else if (what === 'startable') {
       if (params.has('autostart')) startOnGesture();   // only where autoplay is allowed (tests)
       else waitForGesture();
+    } else if (what === 'resolution') {
+      screenSized = value === 1;
+      fit();
     } else if (what === 'closing') {
       window.showFigures.closingAt = performance.now();
     } else if (what === 'ready') {
@@ -208,6 +244,7 @@
     window.showFigures.filesLoadedAt = performance.now();
     for (const [name, bytes] of files) if (bytes) Module.FS.writeFile('/' + name, bytes);
     const args = [];
+    if (params.has('resolution')) args.push('--resolution', params.get('resolution'));
     if (stepped) {
       args.push('--step', params.get('step') || '', '--at', params.get('at') || '0');
       if (params.has('events')) args.push('--events');

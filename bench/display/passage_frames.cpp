@@ -1,7 +1,8 @@
 // The desktop show's frame rate over one passage of the track: the real show (start-up, music, frame
 // loop) from the start, each frame's presentation noted with the music position it showed, stopped
 // a second after the passage ends. The browser's figure for the same passage comes from
-// web_bench.mjs; run_web_bench.sh runs both, one after the other.
+// web_bench.mjs; run_web_bench.sh runs both, one after the other, and
+// run_resolution_frames.sh runs it at several screen sizes.
 //   passage_frames FROM_S TO_S   (in a directory holding the show's files, on an X display,
 //                                 SDL_AUDIODRIVER=dummy)
 #include <algorithm>
