@@ -206,6 +206,16 @@ TEST_F(ShowEndToEnd, NoDisplayStopsWithSdlsReason)
     }
 }
 
+TEST_F(ShowEndToEnd, AnUnknownResolutionSettingStopsWithIt)
+{
+    putTrack(5);
+    ProcessOptions options = showOptions();
+    options.env["SHOW_RESOLUTION"] = "1920x1080";
+    const ProcessResult r = runProcess({ShowBinary}, options);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "SHOW_RESOLUTION is '1920x1080': it must be native or 1024x768\n");
+}
+
 TEST_F(ShowEndToEnd, StopSignalsEndTheShowLikeEscape)
 {
     putTrack(60);

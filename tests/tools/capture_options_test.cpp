@@ -39,14 +39,18 @@ TEST(CaptureOptions, DefaultsAndEveryOption)
     EXPECT_EQ(o.dataDir, ".");
     EXPECT_EQ(o.preset, DefaultEncoderPreset);
     EXPECT_LT(o.to, 0);
+    EXPECT_EQ(o.width, 1024);
+    EXPECT_EQ(o.height, 768);
 
-    ASSERT_TRUE(parse({"-o", "x.mp4", "--fps", "30", "--data", "d", "--format", "png", "--from", "1:30",
+    ASSERT_TRUE(parse({"-o", "x.mp4", "--size", "3840x2160", "--fps", "30", "--data", "d", "--format", "png", "--from", "1:30",
                        "--to", "100.5", "--contact-sheet", "s.png", "--sheet-every", "2.5", "--events", "e.jsonl",
                        "--hashes", "h.txt", "--preset", "slow", "-q"},
                       o, error))
         << error;
     EXPECT_EQ(o.output, "x.mp4");
     EXPECT_EQ(o.fps, 30);
+    EXPECT_EQ(o.width, 3840);
+    EXPECT_EQ(o.height, 2160);
     EXPECT_EQ(o.dataDir, "d");
     EXPECT_EQ(o.format, VideoFormat::Png);
     EXPECT_EQ(o.from, 90.0);
@@ -66,6 +70,8 @@ TEST(CaptureOptions, BadInputSaysWhatIsWrong)
     for (const char* fps : {"0", "241", "29.97", "abc", "", "-5"})
         EXPECT_NE(errorFor({"--fps", fps}).find("--fps"), std::string::npos) << fps;
     EXPECT_NE(errorFor({"--format", "avi"}).find("auto, mp4, png or none"), std::string::npos);
+    for (const char* size : {"1920", "1920x", "x1080", "1921x1080", "8192x4320", "0x0", "-2x4", "1920x1080x2", "1e3x2"})
+        EXPECT_NE(errorFor({"--size", size}).find("--size"), std::string::npos) << size;
     EXPECT_NE(errorFor({"--from", "later"}).find("--from"), std::string::npos);
     EXPECT_NE(errorFor({"--from", "20", "--to", "10"}).find("before"), std::string::npos);
     EXPECT_NE(errorFor({"--sheet-every", "0"}).find("--sheet-every"), std::string::npos);

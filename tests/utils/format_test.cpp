@@ -3,7 +3,9 @@
 
 #include <string>
 
+#include "utils/draw.h"
 #include "utils/format.h"
+#include "utils/resolution.h"
 #include "utils/texture_library.h"
 #include "utils/time_text.h"
 
@@ -34,6 +36,52 @@ TEST(TimeText, SecondsOrMinutesAndNothingAround)
     for (const char* bad : {"", "-1", "1:60", "1:-2", "a:10", "1:2:3", "1e999", "nan", ":5", " 12", "-0:30", "+5",
                             "1: 30", "12 "})
         EXPECT_FALSE(parseTime(bad, t)) << "'" << bad << "'";
+}
+
+TEST(Letterbox, LargestPictureOfTheShowsShapeCentred)
+{
+    struct Row {
+        int outW, outH, x, y, w, h;
+    };
+    const Row rows[] = {
+        {1024, 768, 0, 0, 1024, 768},     // the show's own size: the whole framebuffer
+        {1920, 1080, 240, 0, 1440, 1080}, // bars left and right
+        {3840, 2160, 480, 0, 2880, 2160},
+        {1366, 768, 171, 0, 1024, 768},
+        {1080, 1920, 0, 555, 1080, 810},  // a portrait screen: bars above and below
+        {2048, 1536, 0, 0, 2048, 1536},
+    };
+    for (const Row& r : rows) {
+        const PixelRect p = letterbox(r.outW, r.outH, 1024, 768);
+        EXPECT_EQ(p.x, r.x) << r.outW << "x" << r.outH;
+        EXPECT_EQ(p.y, r.y) << r.outW << "x" << r.outH;
+        EXPECT_EQ(p.width, r.w) << r.outW << "x" << r.outH;
+        EXPECT_EQ(p.height, r.h) << r.outW << "x" << r.outH;
+    }
+    EXPECT_EQ(discSegmentsAt(1.0f), 36) << "the show's own size keeps its 36-sided discs";
+    EXPECT_EQ(discSegmentsAt(1.40625f), 72);
+    EXPECT_EQ(discSegmentsAt(2.8125f), 108);
+}
+
+TEST(ResolutionRule, ScreenPixelsUnlessASoftwareRasteriserOrTheSettingSays)
+{
+    const char* hardware = "AMD Radeon RX 6600 (radeonsi, navi23, LLVM 15.0.6, DRM 3.49)";
+    const char* software[] = {"llvmpipe (LLVM 15.0.6, 256 bits)", "softpipe", "Software Rasterizer",
+                              "ANGLE (Google, Vulkan 1.3.0 (SwiftShader Device (Subzero) (0x0000C0DE)), SwiftShader driver)"};
+    EXPECT_TRUE(drawsAtScreenSize(ResolutionSetting::Auto, hardware));
+    EXPECT_TRUE(drawsAtScreenSize(ResolutionSetting::Auto, nullptr)) << "a renderer that gives no name";
+    for (const char* s : software) {
+        EXPECT_FALSE(drawsAtScreenSize(ResolutionSetting::Auto, s)) << s;
+        EXPECT_TRUE(drawsAtScreenSize(ResolutionSetting::Native, s)) << s;
+    }
+    EXPECT_FALSE(drawsAtScreenSize(ResolutionSetting::ShowSize, hardware));
+
+    ResolutionSetting setting = ResolutionSetting::Native;
+    EXPECT_TRUE(parseResolutionSetting(nullptr, setting));
+    EXPECT_EQ(setting, ResolutionSetting::Auto);
+    EXPECT_TRUE(parseResolutionSetting("1024x768", setting));
+    EXPECT_EQ(setting, ResolutionSetting::ShowSize);
+    for (const char* bad : {"Native", "1920x1080", "nativ", " native"}) EXPECT_FALSE(parseResolutionSetting(bad, setting)) << bad;
 }
 
 namespace {
