@@ -373,6 +373,7 @@ TEST_F(ShowEndToEnd, WindowManagerInARaceWithTheShowStillGivesItTheScreenAndTheK
         int width, height;
         ManagerStart start;   // StoppedHoldingRoot (resumed later) or Now (started later)
         double afterWindow;   // seconds from the window's creation to openbox resuming or starting
+        bool native = false;  // SHOW_RESOLUTION=native: the mode is set again at the screen's size
     };
     const Case cases[] = {
         {1024, 768, ManagerStart::StoppedHoldingRoot, 0.5},
@@ -380,14 +381,19 @@ TEST_F(ShowEndToEnd, WindowManagerInARaceWithTheShowStillGivesItTheScreenAndTheK
         {1920, 1080, ManagerStart::StoppedHoldingRoot, 6},  // stopped for longer than the show waits (3 s)
         {1024, 768, ManagerStart::Now, 0.5},
         {1920, 1080, ManagerStart::Now, 0.5},
+        {1920, 1080, ManagerStart::StoppedHoldingRoot, 6, true},
+        {1920, 1080, ManagerStart::Now, 0.5, true},
     };
     for (const Case& c : cases) {
         const bool stalled = c.start == ManagerStart::StoppedHoldingRoot;
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + ", openbox " +
-                     (stalled ? "resumed " : "started ") + std::to_string(c.afterWindow) + " s after the window");
+                     (stalled ? "resumed " : "started ") + std::to_string(c.afterWindow) + " s after the window" +
+                     (c.native ? ", SHOW_RESOLUTION=native" : ""));
         XvfbServer screen({c.width, c.height, false});
         if (stalled) screen.startWindowManager(ManagerStart::StoppedHoldingRoot);
-        Process show({ShowBinary}, screen.showOptions(dir.path(), 30));
+        ProcessOptions options = screen.showOptions(dir.path(), 30);
+        if (c.native) options.env["SHOW_RESOLUTION"] = "native";
+        Process show({ShowBinary}, options);
         const double deadline = monotonicSeconds() + 20;
         while (!screen.windowOf(show.pid()).exists && monotonicSeconds() < deadline) usleep(20 * 1000);
         ASSERT_TRUE(screen.windowOf(show.pid()).exists) << "the show made no window";
