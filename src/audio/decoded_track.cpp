@@ -8,7 +8,7 @@
 #include "audio/analyser.h"
 #include "audio/music_errors.h"
 
-int DecodedTrack::open(const char* fileName, KeptChannels kept)
+int DecodedTrack::open(const char* fileName, KeptChannels kept, TrackFormat format)
 {
     samples.clear();
     slice_.clear();
@@ -16,7 +16,7 @@ int DecodedTrack::open(const char* fileName, KeptChannels kept)
     decoded_ = 0;
     done_ = false;
     error_ = MusicOk;
-    if (const int result = openTrackDecoder(fileName, decoder_)) {
+    if (const int result = openTrackDecoder(fileName, decoder_, format)) {
         done_ = true;
         return result;
     }
@@ -57,9 +57,9 @@ double DecodedTrack::fractionDone() const
     return total ? double(decoded_) / double(total) : 1.0;
 }
 
-int decodeTrack(const char* fileName, DecodedTrack& out)
+int decodeTrack(const char* fileName, DecodedTrack& out, TrackFormat format)
 {
-    if (const int result = out.open(fileName)) return result;
+    if (const int result = out.open(fileName, KeptChannels::Both, format)) return result;
     while (!out.done()) out.decodeSome(std::numeric_limits<size_t>::max());
     if (const int result = out.error()) {
         out.samples.clear();

@@ -154,7 +154,7 @@ AudioClockReading readAudioClock()
     return {values[0], values[1], values[2], values[3]};
 }
 
-void initMusic(const char* fileName)
+void initMusic(const char* fileName, TrackFormat)
 {
     if (playing) checkFmod(MusicAlreadyOpen);
     if (!track) checkFmod(openTrack(fileName, true));
