@@ -8,13 +8,29 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 
 #include "audio/music_errors.h"
 
 namespace {
 constexpr size_t BlockFrames = 4096;            // input frames per refill
-constexpr uint64_t ShortfallAllowed = 44100;    // frames a file may end before its stated length (estimated lengths)
+constexpr uint64_t ShortfallAllowed = 11025;    // frames (0.25 s) a file may end before its stated length (estimated lengths)
 constexpr float CentreWeight = 0.70710678f;     // -3 dB into each side
+
+// What the file's first bytes say it is. libsndfile's last resort for a file it does not recognise
+// is libmpg123's resync, which prints its notes on standard error; a file with none of these
+// beginnings is called not audio without asking it.
+bool startsLikeAudio(const char* fileName)
+{
+    char head[12] = {};
+    std::ifstream in(fileName, std::ios::binary);
+    in.read(head, sizeof head);
+    const std::string h(head, size_t(in.gcount()));
+    for (const char* magic : {"RIFF", "RIFX", "RF64", "BW64", "FORM", "fLaC", "OggS", "ID3", ".snd", "caff", "riff"})
+        if (h.compare(0, std::strlen(magic), magic) == 0) return true;
+    // An MPEG audio frame's sync: eleven bits set.
+    return h.size() >= 2 && uint8_t(h[0]) == 0xFF && (uint8_t(h[1]) & 0xE0) == 0xE0;
+}
 
 SNDFILE* fileOf(void* f) { return static_cast<SNDFILE*>(f); }
 SRC_STATE* resamplerOf(void* r) { return static_cast<SRC_STATE*>(r); }
@@ -98,6 +114,7 @@ int SndfileDecoder::open(const char* fileName)
 {
     close();
     if (const int fileError = checkTrackFile(fileName)) return fileError;
+    if (!startsLikeAudio(fileName)) return TrackNotAudio;
     SF_INFO info;
     std::memset(&info, 0, sizeof info);
     SNDFILE* file = sf_open(fileName, SFM_READ, &info);
@@ -109,6 +126,14 @@ int SndfileDecoder::open(const char* fileName)
     if (info.channels <= 0 || info.samplerate <= 0 || info.frames <= 0) {
         close();
         return TrackHoldsNoSound;
+    }
+    // Cut short, a WAV's data chunk claims more than the file holds (libsndfile plays what is there
+    // and says so in its log), and an Ogg stream has no last page to give its length.
+    char log[2048] = {};
+    sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
+    if (info.frames == SF_COUNT_MAX || std::strstr(log, "(should be")) {
+        close();
+        return TrackEndsEarly;
     }
     if (double(info.frames) / info.samplerate > MaxTrackSeconds) {
         close();
