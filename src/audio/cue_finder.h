@@ -61,7 +61,6 @@ private:
     std::vector<double> window_, cosTable_, sinTable_;
     std::vector<double> frame_;          // the newest OnsetFrameSize mixed samples, oldest first
     std::vector<double> previous_;       // log magnitudes of the frame before
-    size_t sinceFrame_ = 0;              // samples since the last analysed frame
     std::vector<float> flux_, energy_;
     float peak_ = 0;
     uint64_t frames_ = 0;

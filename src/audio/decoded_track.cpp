@@ -24,6 +24,17 @@ int DecodedTrack::open(const char* fileName, KeptChannels kept, TrackFormat form
     return MusicOk;
 }
 
+void DecodedTrack::openSilent(uint64_t frames, KeptChannels kept)
+{
+    decoder_.reset();
+    slice_.clear();
+    kept_ = kept;
+    samples.assign(size_t(frames) * size_t(kept_), 0.0f);
+    decoded_ = frames;
+    done_ = true;
+    error_ = MusicOk;
+}
+
 DecodedSlice DecodedTrack::decodeSome(size_t maxFrames)
 {
     if (done_ || !decoder_) return {decoded_, 0, nullptr};

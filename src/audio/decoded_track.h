@@ -33,6 +33,8 @@ public:
     int open(const char* fileName, KeptChannels kept = KeptChannels::Both,
              TrackFormat format = TrackFormat::ShowMp3);   // MusicOk or a MusicError (then empty)
     DecodedSlice decodeSome(size_t maxFrames);   // at most maxFrames more, none once done; the decoder is let go at the end
+    // Sized and silent with nothing left to decode, for samples a browser decoded itself and writes in.
+    void openSilent(uint64_t frames, KeptChannels kept);
     bool done() const { return done_; }
     double fractionDone() const;                 // 0..1, 1 once done
     int error() const { return error_; }         // MusicOk, or DecodeFailed once a read failed (samples kept)

@@ -6,6 +6,12 @@
 #include "audio/cue_finder.h"
 #include "audio/music_errors.h"
 
+std::string cantPlayLine(const char* program, const std::string& fileName, int error)
+{
+    return (program ? std::string(program) + ": " : std::string()) + "can't play '" + fileName + "': " +
+           musicErrorText(error);
+}
+
 int cuesOfCurve(const OnsetCurve& curve, std::vector<float>& cues)
 {
     cues.clear();

@@ -4,6 +4,7 @@
 // same curve from the page's samples (web/web_music.cpp).
 #pragma once
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "audio/decoded_track.h"
@@ -22,3 +23,7 @@ int readListenerTrack(const char* fileName, DecodedTrack* keep, std::vector<floa
 
 // --- Finishing a curve (shared with the browser)
 int cuesOfCurve(const OnsetCurve& curve, std::vector<float>& cues);   // MusicOk, or TrackSilent (cues empty)
+
+// --- The one line that names the file and why it can't play
+// "PROGRAM: can't play 'FILE': why" (the error's sentence); without PROGRAM when it is null (the page).
+std::string cantPlayLine(const char* program, const std::string& fileName, int error);

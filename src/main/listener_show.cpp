@@ -8,12 +8,6 @@
 
 #include "audio/listener_track.h"
 #include "audio/music_errors.h"
-#include "utils/format.h"
-
-std::string cantPlayLine(const char* program, const std::string& fileName, int error)
-{
-    return formatString("%s: can't play '%s': %s", program, fileName.c_str(), musicErrorText(error));
-}
 
 int readListenerShow(const char* program, const std::string& fileName, DecodedTrack* keep, ShowScore& score,
                      std::string& message, bool quiet)

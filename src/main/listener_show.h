@@ -10,9 +10,8 @@
 constexpr double ProgressAfterSeconds = 1.0;   // a quicker read prints nothing
 
 // --- Reading
-// MusicOk with score set, or the MusicError, with message set to "PROGRAM: can't play 'FILE': why".
+// MusicOk with score set, or the MusicError, with message set to its cantPlayLine.
 // keep: filled with the decoded samples when given (the capture), else they are dropped (the live
 // show streams the file again). quiet: no progress line.
 int readListenerShow(const char* program, const std::string& fileName, DecodedTrack* keep, ShowScore& score,
                      std::string& message, bool quiet = false);
-std::string cantPlayLine(const char* program, const std::string& fileName, int error);   // the message above

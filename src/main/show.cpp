@@ -43,6 +43,13 @@ ShowScore builtInScore()
 
 void startShow() { startShow(builtInScore()); }
 
+void useScore(const ShowScore& score)
+{
+    resetCueList();
+    buildCueList(score.cues);
+    Gates = score.gates;
+}
+
 void startShow(const ShowScore& score)
 {
     buildElectroPoints();

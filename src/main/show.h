@@ -51,6 +51,9 @@ ShowScore listenerScore(std::vector<float> cues);
 // --- Start-up (after initVideo, before initMusic)
 void startShow();                         // with builtInScore()
 void startShow(const ShowScore& score);   // anchor points, all textures, the cue list and blending, in that fixed order
+// The cue list and gates replaced by another score's, with no draw: the state startShow(score) would
+// have left, for a host that learns its track after start-up (the page, given a file).
+void useScore(const ShowScore& score);
 
 // --- Running: the whole sequence, frame loop then closing screen, one displayed frame per step()
 // Every driver steps this: the desktop show and the tools in a plain loop, a browser once per

@@ -4,11 +4,16 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // --- Loading the track (before initMusic)
 int openTrack(const char* fileName, bool audible);  // MusicOk or a MusicError; audible: also fill Web Audio's buffer
 double decodeTrackSlice(double budgetMs);           // decodes for about budgetMs; fraction done, 0..1 (1: all)
 size_t decodedTrackBytes();                         // bytes the decoded track keeps in the wasm heap
+// The page's own decoded track (Module.listenerTrack, an AudioBuffer at 44.1 kHz) in place of a file,
+// read in by decodeTrackSlice as a file would be: MusicOk, or TrackHoldsNoSound or TrackTooLong.
+int openPageTrack(bool audible);
+int pageTrackCues(std::vector<float>& cues);   // once read in: MusicOk with its cues, or TrackSilent
 
 // --- The decoded track as showcap sees it (the stepped show)
 uint32_t decodedLengthMs();                                // what musicLength() reports
