@@ -156,9 +156,16 @@ bool roomFor(const std::vector<float>& chosen, double t)
     const auto it = std::lower_bound(chosen.begin(), chosen.end(), float(t));
     if (it != chosen.end() && double(*it) - t < CueMinGap) return false;
     if (it != chosen.begin() && t - double(*(it - 1)) < CueMinGap) return false;
-    const auto from = std::lower_bound(chosen.begin(), chosen.end(), float(t - CueCrowdSpan));
-    const auto to = std::upper_bound(chosen.begin(), chosen.end(), float(t + CueCrowdSpan));
-    return to - from < CueCrowdMax;
+    // t's own crowd, and that of every cue near it, which t would join.
+    auto crowd = [&chosen](double around) {
+        return std::upper_bound(chosen.begin(), chosen.end(), float(around + CueCrowdSpan)) -
+               std::lower_bound(chosen.begin(), chosen.end(), float(around - CueCrowdSpan));
+    };
+    if (crowd(t) >= CueCrowdMax) return false;
+    for (auto c = std::lower_bound(chosen.begin(), chosen.end(), float(t - CueCrowdSpan));
+         c != chosen.end() && double(*c) <= t + CueCrowdSpan; ++c)
+        if (crowd(double(*c)) - 1 >= CueCrowdMax - 1) return false;
+    return true;
 }
 }  // namespace
 

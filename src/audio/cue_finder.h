@@ -28,8 +28,8 @@ constexpr double CueLevelSpan = 1.5;       // the sound's level around an onset:
 constexpr double CueLoudShare = 0.9;       // the track's loud level: the level 90 % of its moments stay under
 constexpr double CuesPerSecond = 105.0 / 186.0;   // the built-in list's density: 105 cues in its 186 s track
 constexpr double CueCrowdSpan = 5.0;       // within +-5 s of a cue ...
-constexpr int CueCrowdMax = 6;             // ... fewer than this many others, so a loud, busy passage cannot take
-                                           // them all (the built-in list has up to 11 others; 6 found the most of them)
+constexpr int CueCrowdMax = 8;             // ... fewer than this many others, so a loud, busy passage cannot take
+                                           // them all (the built-in list has up to 11 others; 8 found the most of them)
 constexpr double CueMinGap = 0.1;          // no two cues closer (the built-in list's closest distinct pair: 0.107 s)
 constexpr float SilentPeak = 0.001f;       // a track whose samples all stay under -60 dBFS is silent
 
