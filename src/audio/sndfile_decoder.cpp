@@ -20,16 +20,19 @@ constexpr float CentreWeight = 0.70710678f;     // -3 dB into each side
 // What the file's first bytes say it is. libsndfile's last resort for a file it does not recognise
 // is libmpg123's resync, which prints its notes on standard error; a file with none of these
 // beginnings is called not audio without asking it.
-bool startsLikeAudio(const char* fileName)
+enum class Head { NotAudio, Ogg, Audio };
+
+Head headOf(const char* fileName)
 {
     char head[12] = {};
     std::ifstream in(fileName, std::ios::binary);
     in.read(head, sizeof head);
     const std::string h(head, size_t(in.gcount()));
-    for (const char* magic : {"RIFF", "RIFX", "RF64", "BW64", "FORM", "fLaC", "OggS", "ID3", ".snd", "caff", "riff"})
-        if (h.compare(0, std::strlen(magic), magic) == 0) return true;
+    if (h.compare(0, 4, "OggS") == 0) return Head::Ogg;
+    for (const char* magic : {"RIFF", "RIFX", "RF64", "BW64", "FORM", "fLaC", "ID3", ".snd", "caff", "riff"})
+        if (h.compare(0, std::strlen(magic), magic) == 0) return Head::Audio;
     // An MPEG audio frame's sync: eleven bits set.
-    return h.size() >= 2 && uint8_t(h[0]) == 0xFF && (uint8_t(h[1]) & 0xE0) == 0xE0;
+    return h.size() >= 2 && uint8_t(h[0]) == 0xFF && (uint8_t(h[1]) & 0xE0) == 0xE0 ? Head::Audio : Head::NotAudio;
 }
 
 SNDFILE* fileOf(void* f) { return static_cast<SNDFILE*>(f); }
@@ -114,13 +117,17 @@ int SndfileDecoder::open(const char* fileName)
 {
     close();
     if (const int fileError = checkTrackFile(fileName)) return fileError;
-    if (!startsLikeAudio(fileName)) return TrackNotAudio;
+    const Head head = headOf(fileName);
+    if (head == Head::NotAudio) return TrackNotAudio;
     SF_INFO info;
     std::memset(&info, 0, sizeof info);
     SNDFILE* file = sf_open(fileName, SFM_READ, &info);
     if (!file) {
         const int why = sf_error(nullptr);
-        return why == SF_ERR_SYSTEM ? TrackUnreadable : why == SF_ERR_MALFORMED_FILE ? TrackEndsEarly : TrackNotAudio;
+        if (why == SF_ERR_SYSTEM) return TrackUnreadable;
+        if (why == SF_ERR_MALFORMED_FILE) return TrackEndsEarly;
+        // An Ogg file of other streams only (video, subtitles) has none libsndfile decodes.
+        return head == Head::Ogg ? TrackHoldsNoSound : TrackNotAudio;
     }
     file_ = file;
     if (info.channels <= 0 || info.samplerate <= 0 || info.frames <= 0) {
