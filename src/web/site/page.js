@@ -178,8 +178,11 @@
     show('Reading ' + file.name + '…', false);
     document.getElementById('progress').hidden = false;
     progress(0);
+    window.showFigures.listenerChosenAt = performance.now();
     try {
       Module.listenerTrack = await decodeOwnTrack(file);
+      window.showFigures.listenerDecodedAt = performance.now();
+      window.showFigures.listenerSeconds = Module.listenerTrack.duration;
     } catch (code) {
       fail(typeof code === 'number' ? trackFailure(file.name, code) : String(code));
       return;
@@ -217,6 +220,8 @@
       progress(listener ? value : DownloadShare + (1 - DownloadShare) * value);
     } else if (what === 'cues') {
       window.showFigures.listenerCues = value;
+      window.showFigures.listenerCuesAt = performance.now();
+      window.showFigures.wasmHeapBytes = Module.HEAP8.length;
     } else if (what === 'decoded') {
       window.showFigures.decodedTrackBytes = value;
       window.showFigures.decodedAt = performance.now();
