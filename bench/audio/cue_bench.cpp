@@ -2,8 +2,10 @@
 // own track, libsndfile for any other) and to build the onset curve and pick the cues, per minute of
 // music; the peak memory of the process; and, on the show's own track, the cues found against its
 // built-in list (how many of the real cues have a found one within 30 and 60 ms, and how many found
-// ones have no real cue within 60 ms).
+// ones have no real cue within 60 ms); on any track, how the cues spread: the longest stretch
+// without one, and the cues a minute in the quietest and loudest third of the track's seconds.
 //   cue_bench [--cues] TRACK...     the show's own track is recognised by its name, bass_300808.mp3
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -37,6 +39,38 @@ double nearest(const std::vector<float>& list, double t)
     double best = 1e9;
     for (float x : list) best = std::min(best, std::fabs(double(x) - t));
     return best;
+}
+
+void spread(const char* whose, const OnsetCurve& curve, const std::vector<float>& cues)
+{
+    // Each whole second's mean energy, ranked into thirds.
+    const size_t hopsPerSecond = size_t(44100 / OnsetHopSize);
+    std::vector<double> level;
+    for (size_t at = 0; at + hopsPerSecond <= curve.energy().size(); at += hopsPerSecond) {
+        double sum = 0;
+        for (size_t j = at; j < at + hopsPerSecond; ++j) sum += curve.energy()[j];
+        level.push_back(sum);
+    }
+    if (level.size() < 3) return;
+    std::vector<double> sorted = level;
+    std::sort(sorted.begin(), sorted.end());
+    const double low = sorted[sorted.size() / 3], high = sorted[2 * sorted.size() / 3];
+    int quiet = 0, loud = 0;
+    for (float t : cues) {
+        const size_t second = std::min(level.size() - 1, size_t(t));
+        quiet += level[second] < low;
+        loud += level[second] >= high;
+    }
+    double gap = 0, from = 0;
+    for (float t : cues) {
+        gap = std::max(gap, double(t) - from);
+        from = t;
+    }
+    gap = std::max(gap, double(curve.frames()) / 44100.0 - from);
+    const double thirdMinutes = double(level.size()) / 3 / 60;
+    std::printf("  %s: longest stretch without a cue %.1f s; cues a minute in the quietest third of its seconds %.1f, "
+                "in the loudest %.1f\n",
+                whose, gap, quiet / thirdMinutes, loud / thirdMinutes);
 }
 
 void againstBuiltIn(const std::vector<float>& found)
@@ -91,7 +125,11 @@ int main(int argc, char** argv)
         if (listCues) {
             for (float t : cues) std::printf("  %.4f\n", double(t));
         }
-        if (builtIn) againstBuiltIn(cues);
+        spread("found", curve, cues);
+        if (builtIn) {
+            spread("the built-in list", curve, std::vector<float>(CueTimes, CueTimes + CueCount));
+            againstBuiltIn(cues);
+        }
     }
     return 0;
 }
