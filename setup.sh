@@ -11,11 +11,12 @@
 # As root it runs apt-get; otherwise it prints the exact apt-get line to run and stops.
 set -euo pipefail
 
-# Building and playing: the compilers, the show's libraries (SDL 1.2's GL header includes GLU's), the
+# Building and playing: the compilers, the show's libraries (SDL 1.2's GL header includes GLU's; libsndfile
+# and libsamplerate for a listener's own track), the
 # asset generator's (FreeType, LAME, the fonts), and Xvfb for playing where there is no display.
 packages=(
   cmake g++ make pkg-config
-  libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev libpng-dev libmpg123-dev libfftw3-dev libx11-dev libxcb1-dev libpulse-dev
+  libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev libpng-dev libmpg123-dev libsndfile1-dev libsamplerate0-dev libfftw3-dev libx11-dev libxcb1-dev libpulse-dev
   xvfb xauth
   libfreetype-dev libmp3lame-dev fonts-dejavu-core fonts-dejavu-extra
 )

@@ -4,6 +4,8 @@
 // so it is required through that folder).
 //   node web_bench.mjs load URL [runs]          live page with ?autostart, cache off, each run a fresh browser
 //   node web_bench.mjs passage URL FROM_S TO_S  live page, frames until the music passes TO_S + 1 s
+//   node web_bench.mjs own URL FILE [runs]      live page given a listener's FILE through its picker: the
+//                                               browser's decode, then the module's read and cue finding
 // URL: the site's index.html on a local server. Extra chromium flags: WEB_BENCH_ARGS (space-separated).
 import {createRequire} from 'node:module';
 import path from 'node:path';
@@ -131,9 +133,29 @@ async function passage(from, to) {
               `p95 ${percentile(busy, 0.95).toFixed(2)}, max ${Math.max(...busy).toFixed(2)}`);
 }
 
+// A listener's track given to the page: from the file chosen to the browser's AudioBuffer (its own
+// decoder, resampling to 44.1 kHz), then to the cues (the module reading both channels in slices and
+// finding the cues), with the wasm heap's size once they are found.
+async function own(file, runs) {
+  for (let run = 0; run < runs; run++) {
+    const f = await withPage(async (page) => {
+      await page.goto(url);
+      await page.waitForFunction(() => !document.getElementById('own').hidden, {timeout: 120000, polling: 100});
+      await (await page.$('#own-file')).uploadFile(file);
+      await page.waitForFunction(() => window.showFigures.listenerCuesAt || document.title.startsWith('error'),
+                                 {timeout: 600000, polling: 100});
+      return page.evaluate(() => window.showFigures);
+    });
+    console.log(`own track run ${run + 1}: decode by the browser ${(f.listenerDecodedAt - f.listenerChosenAt).toFixed(0)} ms, ` +
+                `read and cues ${(f.listenerCuesAt - f.listenerDecodedAt).toFixed(0)} ms, ${f.listenerCues} cues, ` +
+                `${f.listenerSeconds.toFixed(1)} s of music, wasm heap ${(f.wasmHeapBytes / 1048576).toFixed(1)} MiB`);
+  }
+}
+
 if (mode === 'load') await load(Number(rest[0] || 3));
 else if (mode === 'passage') await passage(Number(rest[0]), Number(rest[1]));
+else if (mode === 'own') await own(rest[0], Number(rest[1] || 3));
 else {
-  console.error('usage: web_bench.mjs load URL [runs] | passage URL FROM_S TO_S');
+  console.error('usage: web_bench.mjs load URL [runs] | passage URL FROM_S TO_S | own URL FILE [runs]');
   process.exit(2);
 }

@@ -8,7 +8,7 @@
 #include "audio/analyser.h"
 #include "audio/music_errors.h"
 
-int DecodedTrack::open(const char* fileName, KeptChannels kept)
+int DecodedTrack::open(const char* fileName, KeptChannels kept, TrackFormat format)
 {
     samples.clear();
     slice_.clear();
@@ -16,12 +16,23 @@ int DecodedTrack::open(const char* fileName, KeptChannels kept)
     decoded_ = 0;
     done_ = false;
     error_ = MusicOk;
-    if (const int result = openTrackDecoder(fileName, decoder_)) {
+    if (const int result = openTrackDecoder(fileName, decoder_, format)) {
         done_ = true;
         return result;
     }
     samples.assign(size_t(decoder_->frames()) * size_t(kept_), 0.0f);
     return MusicOk;
+}
+
+void DecodedTrack::openSilent(uint64_t frames, KeptChannels kept)
+{
+    decoder_.reset();
+    slice_.clear();
+    kept_ = kept;
+    samples.assign(size_t(frames) * size_t(kept_), 0.0f);
+    decoded_ = frames;
+    done_ = true;
+    error_ = MusicOk;
 }
 
 DecodedSlice DecodedTrack::decodeSome(size_t maxFrames)
@@ -57,9 +68,9 @@ double DecodedTrack::fractionDone() const
     return total ? double(decoded_) / double(total) : 1.0;
 }
 
-int decodeTrack(const char* fileName, DecodedTrack& out)
+int decodeTrack(const char* fileName, DecodedTrack& out, TrackFormat format)
 {
-    if (const int result = out.open(fileName)) return result;
+    if (const int result = out.open(fileName, KeptChannels::Both, format)) return result;
     while (!out.done()) out.decodeSome(std::numeric_limits<size_t>::max());
     if (const int result = out.error()) {
         out.samples.clear();

@@ -30,8 +30,11 @@ public:
     std::vector<float> samples;
 
     // --- Decoding in steps (open, then decodeSome until done)
-    int open(const char* fileName, KeptChannels kept = KeptChannels::Both);  // MusicOk or a MusicError (then empty)
+    int open(const char* fileName, KeptChannels kept = KeptChannels::Both,
+             TrackFormat format = TrackFormat::ShowMp3);   // MusicOk or a MusicError (then empty)
     DecodedSlice decodeSome(size_t maxFrames);   // at most maxFrames more, none once done; the decoder is let go at the end
+    // Sized and silent with nothing left to decode, for samples a browser decoded itself and writes in.
+    void openSilent(uint64_t frames, KeptChannels kept);
     bool done() const { return done_; }
     double fractionDone() const;                 // 0..1, 1 once done
     int error() const { return error_; }         // MusicOk, or DecodeFailed once a read failed (samples kept)
@@ -51,7 +54,8 @@ private:
 };
 
 // --- Decoding in one go
-int decodeTrack(const char* fileName, DecodedTrack& out);   // open + decodeSome to the end; MusicOk, or a MusicError and out empty
+// open + decodeSome to the end; MusicOk, or a MusicError and out empty
+int decodeTrack(const char* fileName, DecodedTrack& out, TrackFormat format = TrackFormat::ShowMp3);
 
 // --- Spectrum (AnalysisBins magnitudes into out; all zeros at or past the end)
 void spectrumAt(const DecodedTrack& track, uint32_t positionMs, SpectrumAnalyser& analyser, float* out);

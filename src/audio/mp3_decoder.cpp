@@ -5,10 +5,8 @@
 
 #include <fcntl.h>
 #include <mpg123.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <mutex>
 
 #include "audio/music_errors.h"
@@ -19,14 +17,6 @@ bool libraryOk = false;
 
 mpg123_handle* handleOf(void* h) { return static_cast<mpg123_handle*>(h); }
 
-int checkFile(const char* fileName)
-{
-    struct stat info;
-    if (stat(fileName, &info) != 0) return errno == ENOENT || errno == ENOTDIR ? TrackNotFound : TrackUnreadable;
-    if (!S_ISREG(info.st_mode)) return TrackUnreadable;
-    if (info.st_size == 0) return TrackEmpty;
-    return MusicOk;
-}
 }  // namespace
 
 Mp3Decoder::~Mp3Decoder() { close(); }
@@ -34,7 +24,7 @@ Mp3Decoder::~Mp3Decoder() { close(); }
 int Mp3Decoder::open(const char* fileName)
 {
     close();
-    if (const int fileError = checkFile(fileName)) return fileError;
+    if (const int fileError = checkTrackFile(fileName)) return fileError;
     fd_ = ::open(fileName, O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) return TrackUnreadable;
 

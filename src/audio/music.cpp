@@ -46,12 +46,12 @@ void haltPlayback()
     if (player) player->stop();
 }
 
-void initMusic(const char* fileName)
+void initMusic(const char* fileName, TrackFormat format)
 {
     if (player) checkFmod(MusicAlreadyOpen);
     player = new StreamPlayer;
     // The file first, so a bad track reads the same on a machine without sound.
-    checkFmod(player->open(fileName));
+    checkFmod(player->open(fileName, format));
     player->prefill(PrefillFrames);
     checkFmod(player->startDecoderThread());
     analyser = new SpectrumAnalyser;

@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "audio/track_decoder.h"
+
 constexpr int SpectrumSize = 256;
 
 // Magnitudes of channel 0 at the play position, entry k near k * 86.13 Hz, 1.0 for a full-scale sine
@@ -10,7 +12,8 @@ constexpr int SpectrumSize = 256;
 extern float spectrum[SpectrumSize];
 
 // --- Playback (main thread only)
-void initMusic(const char* fileName);  // opens the track and starts it; the position leaves 0 once it is heard
+// Opens the track and starts it; the position leaves 0 once it is heard.
+void initMusic(const char* fileName, TrackFormat format = TrackFormat::ShowMp3);
 void fetchSpectrum();                  // refreshes spectrum from what is playing; never waits for audio
 uint32_t musicPosition();              // milliseconds heard, never decreasing, == musicLength() once ended
 uint32_t musicLength();                // milliseconds, the whole track (exact, from a frame scan), fixed

@@ -15,6 +15,12 @@ enum MusicError : int {
     MusicNotOpen = 9,
     MusicAlreadyOpen = 10,
     DecodeFailed = 11,
+    TrackNotAudio = 12,
+    TrackHoldsNoSound = 13,
+    TrackTooLong = 14,
+    TrackSilent = 15,
+    TrackEndsEarly = 16,
+    ResamplerUnavailable = 17,
 };
 
 struct MusicErrorText {
@@ -35,6 +41,12 @@ constexpr MusicErrorText MusicErrorTable[] = {
     {MusicNotOpen, "Music is not open."},
     {MusicAlreadyOpen, "Music is already open."},
     {DecodeFailed, "Track stopped decoding partway (file damaged or read error)."},
+    {TrackNotAudio, "Track file is not audio the show reads (WAV, FLAC, Ogg Vorbis, Opus or MP3)."},
+    {TrackHoldsNoSound, "Track file holds no sound (no audio stream, or no samples in it)."},
+    {TrackTooLong, "Track is longer than 20 minutes, the longest the show plays."},
+    {TrackSilent, "Track is silent from start to end."},
+    {TrackEndsEarly, "Track file ends before its stated length (truncated or damaged)."},
+    {ResamplerUnavailable, "Resampler to 44.1 kHz cannot be set up."},
 };
 
 // --- Texts

@@ -49,9 +49,9 @@ StreamPlayer::StreamPlayer()
 
 StreamPlayer::~StreamPlayer() { stop(); }
 
-int StreamPlayer::open(const char* fileName)
+int StreamPlayer::open(const char* fileName, TrackFormat format)
 {
-    const int result = openTrackDecoder(fileName, decoder_);
+    const int result = openTrackDecoder(fileName, decoder_, format);
     trackFrames_ = decoder_ ? decoder_->frames() : 0;
     return result;
 }

@@ -35,7 +35,7 @@ public:
     StreamPlayer& operator=(const StreamPlayer&) = delete;
 
     // --- Setting up (main thread, before the device runs)
-    int open(const char* fileName);                  // MusicOk or a MusicError (see music_errors.h)
+    int open(const char* fileName, TrackFormat format = TrackFormat::ShowMp3);   // MusicOk or a MusicError (music_errors.h)
     bool decodeStep();                               // one chunk into the ring; false if full or finished
     void prefill(size_t frames);                     // decode on this thread until that much is queued
     int startDecoderThread();                        // MusicOk or DecoderThreadFailed

@@ -24,10 +24,24 @@ public:
     virtual int error() const = 0;                          // MusicOk, or DecodeFailed once a read failed
 };
 
+// Which decoder a file gets. The show's own track is MP3 and goes through libmpg123 as it always
+// has (audio/mp3_decoder.h); a listener's track may be any format libsndfile reads, at any rate and
+// channel count (audio/sndfile_decoder.h).
+enum class TrackFormat { ShowMp3, AnyFormat };
+
+constexpr double MaxTrackSeconds = 20 * 60;   // the longest listener's track played: 423 MB decoded whole in stereo
+
 // --- Opening a track file
 // A decoder for the file, open; MusicOk, or the MusicError that names why the file can't play (out
-// then empty). Every track is MP3 for now (audio/mp3_decoder.h).
-int openTrackDecoder(const char* fileName, std::unique_ptr<TrackDecoder>& out);
+// then empty).
+int openTrackDecoder(const char* fileName, std::unique_ptr<TrackDecoder>& out,
+                     TrackFormat format = TrackFormat::ShowMp3);
+// Before any decoder: MusicOk, or TrackNotFound, TrackUnreadable (not a regular file, no permission)
+// or TrackEmpty, so each gets its own error instead of a decoder's generic one.
+int checkTrackFile(const char* fileName);
+// The platform's decoder for TrackFormat::AnyFormat: libsndfile's on the desktop
+// (audio/sndfile_decoder.cpp); none in a browser, whose page decodes a listener's track itself.
+std::unique_ptr<TrackDecoder> makeAnyFormatDecoder();
 
 // --- Time in frames (44.1 kHz) and milliseconds
 constexpr uint32_t framesToMs(uint64_t frames) { return uint32_t(frames * 1000 / MusicSampleRate); }  // whole ms

@@ -11,6 +11,7 @@
 #include "fragments/electro_points.h"
 #include "timeline/active_fragments.h"
 #include "timeline/cue_list.h"
+#include "timeline/cue_times.h"
 #include "timeline/scene.h"
 #include "utils/draw.h"
 #include "utils/texture_library.h"
@@ -24,12 +25,38 @@ void LiveHost::endFrame() { ::endFrame(); }
 // Ctrl+C and SIGTERM end the show the same way: the device and the display are closed as usual.
 bool LiveHost::escapePressed() { return keyDown(SDLK_ESCAPE) || keyPressed(SDLK_ESCAPE) || stopRequested(); }
 
-void startShow()
+ShowScore listenerScore(std::vector<float> cues)
+{
+    ShowScore score;
+    const double opens = cues.empty() ? 0.0 : double(cues.front());
+    score.cues = std::move(cues);
+    score.gates = {opens, opens};
+    return score;
+}
+
+ShowScore builtInScore()
+{
+    ShowScore score;
+    score.cues.assign(CueTimes, CueTimes + CueCount);
+    return score;
+}
+
+void startShow() { startShow(builtInScore()); }
+
+void useScore(const ShowScore& score)
+{
+    resetCueList();
+    buildCueList(score.cues);
+    Gates = score.gates;
+}
+
+void startShow(const ShowScore& score)
 {
     buildElectroPoints();
     loadNumberedTextures();
     loadTextureLibrary();
-    buildCueList();
+    buildCueList(score.cues);
+    Gates = score.gates;
     loadEndTexture();
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

@@ -2,6 +2,9 @@
 // display, keyboard) only through ShowHost, so the live show and offline tools run the same logic.
 #pragma once
 #include <cstdint>
+#include <vector>
+
+#include "timeline/spawner.h"
 
 // Where the music position and spectrum come from and where finished frames go.
 class ShowHost {
@@ -32,8 +35,25 @@ constexpr float CueLifetime = 2.0f;              // seconds each typography spri
 constexpr double ClosingDuration = 2.1;          // seconds of demoTime the closing screen lasts
 constexpr const char* TrackFileName = "bass_300808.mp3";
 
+// What the show plays to beside the music: its cue list and when the grid and stroke rules open.
+struct ShowScore {
+    std::vector<float> cues;   // seconds, non-decreasing
+    SpawnGates gates;
+};
+
+// --- Scores
+ShowScore builtInScore();   // the 105 CueTimes, the grids after 18 s and the strokes after 25.8 s
+// A listener's track's: its found cues, and both rules open at the first of them (at 0 without
+// any). The built-in gates hold grids and strokes back through the show's own intro, around its
+// first cue (23.2 s): a listener's track gets the same shape, sparks alone until its first accent.
+ShowScore listenerScore(std::vector<float> cues);
+
 // --- Start-up (after initVideo, before initMusic)
-void startShow();  // anchor points, all textures, the cue list and blending, in that fixed order
+void startShow();                         // with builtInScore()
+void startShow(const ShowScore& score);   // anchor points, all textures, the cue list and blending, in that fixed order
+// The cue list and gates replaced by another score's, with no draw: the state startShow(score) would
+// have left, for a host that learns its track after start-up (the page, given a file).
+void useScore(const ShowScore& score);
 
 // --- Running: the whole sequence, frame loop then closing screen, one displayed frame per step()
 // Every driver steps this: the desktop show and the tools in a plain loop, a browser once per

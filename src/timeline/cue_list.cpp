@@ -17,6 +17,8 @@ int fired = 0;
 
 void buildCueList() { CueList.insert(CueList.end(), CueTimes, CueTimes + CueCount); }
 
+void buildCueList(const std::vector<float>& times) { CueList.insert(CueList.end(), times.begin(), times.end()); }
+
 int firedCueCount() { return fired; }
 
 void resetCueList()

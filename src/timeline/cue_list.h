@@ -6,7 +6,8 @@
 extern std::vector<float> CueList;  // seconds of music position, non-decreasing
 
 // --- Start-up
-void buildCueList();  // appends the 105 CueTimes, in order; no random draw
+void buildCueList();                               // appends the 105 CueTimes, in order; no random draw
+void buildCueList(const std::vector<float>& times);  // appends a track's own (seconds, non-decreasing); no draw
 
 // --- Per frame
 void dispatchCues(float time, float lifetime);  // time: music seconds; lifetime: seconds for each sprite

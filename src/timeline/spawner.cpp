@@ -12,6 +12,7 @@
 #include "utils/video.h"
 
 SpawnTimes LastSpawn;
+SpawnGates Gates;
 
 float spectrumPeak(const float* spectrum)
 {
@@ -98,7 +99,7 @@ void spawnFromSpectrum(float time, const float* spectrum, int width, int height)
 {
     const float peak = spectrumPeak(spectrum);
 
-    if (time > GridAfterMusic && bandStrength(spectrum, GridBand, peak) > GridStrength &&
+    if (time > Gates.grid && bandStrength(spectrum, GridBand, peak) > GridStrength &&
         demoTime() - LastSpawn.grid > GridGap)
         spawnCircleGrid(width, height);
 
@@ -108,7 +109,7 @@ void spawnFromSpectrum(float time, const float* spectrum, int width, int height)
         !ElectroPoints.empty())
         spawnElectro();
 
-    if (time > BezierAfterMusic && bandStrength(spectrum, BezierBand, peak) > BezierStrength &&
+    if (time > Gates.bezier && bandStrength(spectrum, BezierBand, peak) > BezierStrength &&
         demoTime() - LastSpawn.bezier > BezierGap)
         spawnBezier();
 }

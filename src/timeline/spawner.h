@@ -29,6 +29,14 @@ constexpr float BezierLifetime = 5.4f;
 constexpr int GridPlaces = 10;            // a 10 x 10 walk of places 60 pixels apart
 constexpr int GridSpacing = 60;           // pixels
 
+// Music seconds after which the grid and stroke rules may spawn: the built-in track's 18 s and
+// 25.8 s unless start-up sets a listener's track's own.
+struct SpawnGates {
+    double grid = GridAfterMusic;
+    double bezier = BezierAfterMusic;
+};
+extern SpawnGates Gates;
+
 // demoTime() seconds of the latest spawn of each kind; all 0 at start-up.
 struct SpawnTimes {
     float grid = 0;
@@ -51,4 +59,4 @@ void spawnBezier();                           // curve, colour; at the front of 
 void placeCircleGrid(std::unique_ptr<CircleGridFrag> grid);  // the hand-over: adds it (even with no cells) and stamps LastSpawn.grid
 
 // --- Restart
-void resetSpawnTimes();   // all three back to 0
+void resetSpawnTimes();   // all three back to 0 (the gates stay as start-up set them)

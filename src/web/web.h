@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "utils/resolution.h"
 
@@ -14,6 +15,10 @@ void setResolutionSetting(ResolutionSetting setting);   // the page sizes its ca
 int openTrack(const char* fileName, bool audible);  // MusicOk or a MusicError; audible: also fill Web Audio's buffer
 double decodeTrackSlice(double budgetMs);           // decodes for about budgetMs; fraction done, 0..1 (1: all)
 size_t decodedTrackBytes();                         // bytes the decoded track keeps in the wasm heap
+// The page's own decoded track (Module.listenerTrack, an AudioBuffer at 44.1 kHz) in place of a file,
+// read in by decodeTrackSlice as a file would be: MusicOk, or TrackHoldsNoSound or TrackTooLong.
+int openPageTrack(bool audible);
+int pageTrackCues(std::vector<float>& cues);   // once read in: MusicOk with its cues, or TrackSilent
 
 // --- The decoded track as showcap sees it (the stepped show)
 uint32_t decodedLengthMs();                                // what musicLength() reports

@@ -12,11 +12,15 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "audio/listener_track.h"
 #include "audio/music.h"
+#include "audio/music_errors.h"
 #include "main/show.h"
 #include "main/stepped_run.h"
 #include "timeline/event_log.h"
+#include "utils/fatal.h"
 #include "utils/format.h"
 #include "utils/time_text.h"
 #include "utils/video.h"
@@ -33,6 +37,7 @@ struct Options {
     int stepFps = 0;       // 0: the live show
     double at = 0;         // seconds, the stepped show's moment
     bool events = false;
+    std::string pageTrack; // the name of a listener's track the page has decoded; empty: the show's own
 };
 
 struct WebShow {
@@ -45,12 +50,23 @@ struct WebShow {
     bool closingTold = false;
     std::FILE* eventsFile = nullptr;
     std::unique_ptr<EventLog> log;
+    std::string listenerName;   // set while a listener's track is read in
 };
 WebShow* show = nullptr;
 
 EM_JS(void, tellPage, (const char* what, double value), {
     if (Module['onShowState']) Module['onShowState'](UTF8ToString(what), value);
 });
+
+// The listener's track is read in: its cues replace the built-in ones, or the page says why not.
+void useListenerScore()
+{
+    std::vector<float> cues;
+    if (const int result = pageTrackCues(cues))
+        fatalExit(1, "%s\n", cantPlayLine(nullptr, show->listenerName, result).c_str());
+    tellPage("cues", double(cues.size()));
+    useScore(listenerScore(std::move(cues)));
+}
 
 void startStepping()
 {
@@ -95,6 +111,7 @@ void animationFrame()
         tellPage("decoding", done);
         if (done < 1.0) return;
         tellPage("decoded", double(decodedTrackBytes()));
+        if (!show->listenerName.empty()) useListenerScore();
         if (show->options.stepFps > 0) {
             startStepping();
         } else {
@@ -148,6 +165,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             else error = "resolution must be native or 1024x768";
         } else if (arg == "--events") {
             options.events = true;
+        } else if (arg == "--page-track" && hasValue) {
+            options.pageTrack = argv[++i];
         } else {
             error = "unknown option " + arg;
         }
@@ -167,6 +186,19 @@ extern "C" EMSCRIPTEN_KEEPALIVE void web_start()
     initMusic(TrackFileName);
     show->stage = Stage::Playing;
 }
+
+// The page has decoded a listener's track (Module.listenerTrack) while the show waited for its start:
+// it is read in and its cues found in place of the show's own, then the show waits for the start again.
+extern "C" EMSCRIPTEN_KEEPALIVE void web_use_page_track(const char* name)
+{
+    if (!show || show->stage != Stage::WaitingForStart) return;
+    show->listenerName = name;
+    if (const int result = openPageTrack(true)) fatalExit(1, "%s\n", cantPlayLine(nullptr, name, result).c_str());
+    show->stage = Stage::Decoding;
+}
+
+// The sentence for a music error code, for the page's own checks of a listener's file.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* web_music_error_text(int code) { return musicErrorText(code); }
 
 // Where the stepped show's event log is, once it is "ready".
 extern "C" EMSCRIPTEN_KEEPALIVE const char* web_events_file() { return EventsFile; }
@@ -198,7 +230,13 @@ int main(int argc, char** argv)
     initVideo(ShowWidth, ShowHeight, true);
     startShow();
     // The stepped show is silent: the track is decoded for its spectrum only.
-    checkFmod(openTrack(TrackFileName, show->options.stepFps == 0));
+    if (show->options.pageTrack.empty()) {
+        checkFmod(openTrack(TrackFileName, show->options.stepFps == 0));
+    } else {
+        show->listenerName = show->options.pageTrack;
+        if (const int result = openPageTrack(show->options.stepFps == 0))
+            fatalExit(1, "%s\n", cantPlayLine(nullptr, show->listenerName, result).c_str());
+    }
     emscripten_set_main_loop(animationFrame, 0, 0);
     return 0;
 }

@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "audio/analyser.h"
+#include "audio/cue_finder.h"
 #include "audio/decoded_track.h"
+#include "audio/listener_track.h"
 #include "audio/music.h"
 #include "audio/music_errors.h"
 
@@ -26,6 +28,8 @@ bool withSound = false;          // the track also fills the Web Audio buffer
 SpectrumAnalyser* analyser = nullptr;
 bool playing = false;
 uint64_t lastPlayFrame = 0;
+OnsetCurve* pageCurve = nullptr;   // while the page's own track is read in
+uint64_t pageRead = 0;             // frames of it read in so far
 
 // The page may not offer Web Audio at all; then there is no buffer to fill, and initMusic says so.
 EM_JS(int, audioCreateBuffer, (double frames, int rate), {
@@ -44,6 +48,21 @@ EM_JS(void, audioFill, (const float* left, const float* right, int count, double
     audio.buffer.copyToChannel(HEAPF32.subarray(left >> 2, (left >> 2) + count), 0, offset);
     audio.buffer.copyToChannel(HEAPF32.subarray(right >> 2, (right >> 2) + count), 1, offset);
 });
+
+// The page decoded a listener's track itself, at the show's rate; the show plays that very buffer.
+EM_JS(double, pageTrackFrames, (), {
+    var track = Module['listenerTrack'];
+    return track && track.sampleRate === 44100 ? track.length : 0;
+});
+
+EM_JS(void, pageTrackCopy, (double first, int count, float* left, float* right), {
+    var track = Module['listenerTrack'];
+    var l = track.getChannelData(0), r = track.numberOfChannels > 1 ? track.getChannelData(1) : l;
+    HEAPF32.set(l.subarray(first, first + count), left >> 2);
+    HEAPF32.set(r.subarray(first, first + count), right >> 2);
+});
+
+EM_JS(void, audioUsePageTrack, (), { Module['showAudio'] = {buffer: Module['listenerTrack']}; });
 
 // The page makes the AudioContext in the gesture that starts the show; the buffer starts at once.
 EM_JS(int, audioStart, (), {
@@ -113,8 +132,13 @@ void haltPlayback()
     playing = false;
 }
 
+// A listener's file is decoded by the page (openPageTrack), never by a decoder here.
+std::unique_ptr<TrackDecoder> makeAnyFormatDecoder() { return nullptr; }
+
 int openTrack(const char* fileName, bool audible)
 {
+    delete pageCurve;
+    pageCurve = nullptr;
     delete track;
     track = new DecodedTrack;
     withSound = false;
@@ -123,11 +147,50 @@ int openTrack(const char* fileName, bool audible)
     return MusicOk;
 }
 
+int openPageTrack(bool audible)
+{
+    delete track;
+    track = new DecodedTrack;
+    const double frames = pageTrackFrames();
+    if (!(frames > 0)) return TrackHoldsNoSound;
+    if (frames / MusicSampleRate > MaxTrackSeconds) return TrackTooLong;
+    track->openSilent(uint64_t(frames), KeptChannels::First);
+    withSound = audible;
+    if (audible) audioUsePageTrack();
+    delete pageCurve;
+    pageCurve = new OnsetCurve;
+    pageRead = 0;
+    return MusicOk;
+}
+
+int pageTrackCues(std::vector<float>& cues) { return cuesOfCurve(*pageCurve, cues); }
+
+namespace {
+// One slice of the page's track: channel 0 into the decoded track, both into the onset curve.
+void readPageSlice(std::vector<float>& left, std::vector<float>& right)
+{
+    static std::vector<float> stereo(2 * SliceFrames);
+    const size_t count = size_t(std::min<uint64_t>(SliceFrames, track->frames() - pageRead));
+    pageTrackCopy(double(pageRead), int(count), left.data(), right.data());
+    for (size_t i = 0; i < count; ++i) {
+        track->samples[pageRead + i] = left[i];
+        stereo[2 * i] = left[i];
+        stereo[2 * i + 1] = right[i];
+    }
+    pageCurve->add(stereo.data(), count);
+    pageRead += count;
+}
+}  // namespace
+
 double decodeTrackSlice(double budgetMs)
 {
     if (!track) checkFmod(MusicNotOpen);
     static std::vector<float> left(SliceFrames), right(SliceFrames);
     const double until = emscripten_get_now() + budgetMs;
+    if (pageCurve) {
+        while (pageRead < track->frames() && emscripten_get_now() < until) readPageSlice(left, right);
+        return track->frames() ? double(pageRead) / double(track->frames()) : 1.0;
+    }
     while (!track->done() && emscripten_get_now() < until) {
         const DecodedSlice slice = track->decodeSome(SliceFrames);
         if (!withSound || slice.frames == 0) continue;
@@ -154,7 +217,7 @@ AudioClockReading readAudioClock()
     return {values[0], values[1], values[2], values[3]};
 }
 
-void initMusic(const char* fileName)
+void initMusic(const char* fileName, TrackFormat)
 {
     if (playing) checkFmod(MusicAlreadyOpen);
     if (!track) checkFmod(openTrack(fileName, true));

@@ -1,5 +1,6 @@
 // Mp3Decoder and DecodedTrack: exact lengths, conversion of other rates and mono to 44.1 kHz stereo,
-// decoding in bounded steps, truncated and damaged files, and an error code naming each kind of bad file.
+// decoding in bounded steps, truncated and damaged files, and an error code naming each kind of bad file;
+// a listener's track in every common format, rate and channel count, and its own bad files.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -8,6 +9,9 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+
+#include "audio/sndfile_decoder.h"
+#include "support/process.h"
 
 #include "audio/analyser.h"
 #include "audio/decoded_track.h"
@@ -147,19 +151,22 @@ TEST_F(DecoderTest, EachKindOfBadFileHasItsOwnCode)
     const struct {
         std::string path;
         int code;
+        int anyFormat;   // the same file as a listener's track (libsndfile)
     } cases[] = {
-        {dir.file("missing.mp3"), TrackNotFound},
-        {dir.file("empty.mp3/inside.mp3"), TrackNotFound},
-        {dir.file("empty.mp3"), TrackEmpty},
-        {dir.file("folder.mp3"), TrackUnreadable},
-        {dir.file("text.mp3"), TrackNotMpeg},
-        {dir.file("noise.mp3"), TrackNotMpeg},
+        {dir.file("missing.mp3"), TrackNotFound, TrackNotFound},
+        {dir.file("empty.mp3/inside.mp3"), TrackNotFound, TrackNotFound},
+        {dir.file("empty.mp3"), TrackEmpty, TrackEmpty},
+        {dir.file("folder.mp3"), TrackUnreadable, TrackUnreadable},
+        {dir.file("text.mp3"), TrackNotMpeg, TrackNotAudio},
+        {dir.file("noise.mp3"), TrackNotMpeg, TrackNotAudio},
     };
     for (const auto& c : cases) {
         Mp3Decoder decoder;
         EXPECT_EQ(decoder.open(c.path.c_str()), c.code) << c.path;
         DecodedTrack decoded;
         EXPECT_EQ(decodeTrack(c.path.c_str(), decoded), c.code) << c.path;
+        EXPECT_TRUE(decoded.samples.empty());
+        EXPECT_EQ(decodeTrack(c.path.c_str(), decoded, TrackFormat::AnyFormat), c.anyFormat) << c.path;
         EXPECT_TRUE(decoded.samples.empty());
     }
     EXPECT_STRNE(musicErrorText(TrackNotFound), musicErrorText(TrackEmpty));
@@ -191,4 +198,148 @@ TEST_F(DecoderTest, DamageFoundWhileDecodingIsAnError)
     ASSERT_EQ(decodeTrack(track.c_str(), decoded), MusicOk);
     EXPECT_GE(decoded.frames(), played);
     EXPECT_LT(decoded.frames(), decoder.frames());
+}
+
+// --- A listener's track: libsndfile and libsamplerate (TrackFormat::AnyFormat)
+
+namespace {
+// The same 4 s tone (172 Hz left, 345 Hz right) as WAV and in each other format, made by sox,
+// lame and ffmpeg from that WAV.
+std::string encode(const std::string& wav, const std::string& out, const std::vector<std::string>& tool)
+{
+    std::vector<std::string> argv = tool;
+    for (auto& a : argv) {
+        if (a == "IN") a = wav;
+        if (a == "OUT") a = out;
+    }
+    const ProcessResult r = runProcess(argv);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return out;
+}
+
+int peakEntryAt(const DecodedTrack& track, uint32_t ms, int channel)
+{
+    SpectrumAnalyser analyser;
+    std::vector<float> window(AnalysisSize);
+    const uint64_t end = msToFrames(ms);
+    for (size_t i = 0; i < window.size(); ++i) window[i] = track.samples[(end - AnalysisSize + i) * 2 + size_t(channel)];
+    float bins[AnalysisBins];
+    analyser.analyse(window.data(), bins);
+    return peakEntry(bins);
+}
+}  // namespace
+
+TEST_F(DecoderTest, EveryCommonFormatComesOutAsTheSameStereoAt44100)
+{
+    Tone tone{4, 44100, 2, 172, 345, 0.5};
+    const std::string wav = dir.file("tone.wav");
+    writeToneWav(wav, tone);
+    DecodedTrack original;
+    ASSERT_EQ(decodeTrack(wav.c_str(), original, TrackFormat::AnyFormat), MusicOk);
+    ASSERT_EQ(original.frames(), 4u * 44100);
+    EXPECT_EQ(original.samples[2 * 1000], std::round(0.5 * std::sin(2 * M_PI * 172 * 1000 / 44100.0) * 32767) / 32768.0f);
+    const struct {
+        const char* name;
+        std::vector<std::string> tool;
+        bool lossless;
+        double lengthSlackMs;   // what the codec adds or trims at the ends
+    } cases[] = {
+        {"tone.flac", {"sox", "IN", "OUT"}, true, 0},
+        {"tone.ogg", {"sox", "IN", "OUT"}, false, 0},
+        {"tone.mp3", {"lame", "--quiet", "-m", "s", "IN", "OUT"}, false, 0},
+        {"tone.opus", {"ffmpeg", "-loglevel", "error", "-i", "IN", "-c:a", "libopus", "OUT"}, false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DecodedTrack decoded;
+        ASSERT_EQ(decodeTrack(encode(wav, dir.file(c.name), c.tool).c_str(), decoded, TrackFormat::AnyFormat), MusicOk);
+        EXPECT_NEAR(double(decoded.lengthMs()), 4000.0, c.lengthSlackMs + 1);
+        if (c.lossless) {
+            EXPECT_EQ(decoded.samples, original.samples);
+        }
+        EXPECT_EQ(peakEntryAt(decoded, 2000, 0), 2) << "172 Hz on the left";
+        EXPECT_EQ(peakEntryAt(decoded, 2000, 1), 4) << "345 Hz on the right";
+    }
+}
+
+TEST_F(DecoderTest, OtherRatesAndChannelCountsBecomeStereoAt44100)
+{
+    const struct {
+        const char* name;
+        std::vector<std::string> synth;   // sox arguments: a tone peaking at -3 dBFS on every channel
+        double seconds;
+    } cases[] = {
+        {"48k.wav", {"-r", "48000", "-c", "2", "OUT", "synth", "3", "sine", "172", "gain", "-n", "-3"}, 3},
+        {"96k.flac", {"-r", "96000", "-c", "2", "-b", "24", "OUT", "synth", "3", "sine", "172", "gain", "-n", "-3"}, 3},
+        {"mono22k.wav", {"-r", "22050", "-c", "1", "OUT", "synth", "3", "sine", "172", "gain", "-n", "-3"}, 3},
+        {"six.flac", {"-r", "44100", "-c", "6", "OUT", "synth", "3", "sine", "172", "gain", "-n", "-3"}, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> argv = {"sox", "-n"};
+        for (const std::string& a : c.synth) argv.push_back(a == "OUT" ? dir.file(c.name) : a);
+        ASSERT_EQ(runProcess(argv).exitCode, 0);
+        DecodedTrack decoded;
+        ASSERT_EQ(decodeTrack(dir.file(c.name).c_str(), decoded, TrackFormat::AnyFormat), MusicOk);
+        EXPECT_EQ(decoded.frames(), uint64_t(c.seconds * 44100));
+        EXPECT_EQ(peakEntryAt(decoded, 1500, 0), 2) << "172 Hz stays 172 Hz";
+        for (size_t f = 0; f < decoded.frames(); f += 997)
+            ASSERT_EQ(decoded.samples[2 * f], decoded.samples[2 * f + 1]) << "the same on every channel: the same on both";
+        float loudest = 0;
+        for (float v : decoded.samples) loudest = std::max(loudest, std::fabs(v));
+        EXPECT_NEAR(loudest, 0.708f, 0.015f) << "the same tone on every channel keeps its level";
+    }
+    // Five channels named in the WAV order: the left-hand ones left, the centre to both at -3 dB,
+    // the LFE nowhere, each side's weights summing to 1.
+    const StereoWeights w = stereoWeights(6, {}, false);
+    const float c = 0.70710678f, sum = 2 + c;
+    const std::vector<float> left = {1 / sum, 0, c / sum, 0, 1 / sum, 0}, right = {0, 1 / sum, c / sum, 0, 0, 1 / sum};
+    for (size_t i = 0; i < 6; ++i) {
+        EXPECT_FLOAT_EQ(w.left[i], left[i]) << i;
+        EXPECT_FLOAT_EQ(w.right[i], right[i]) << i;
+    }
+    EXPECT_EQ(stereoWeights(3, {}, true).left[1], stereoWeights(3, {}, false).left[2]) << "Vorbis puts the centre second";
+}
+
+// Beside the bad files above: what only a listener's file can be.
+TEST_F(DecoderTest, EachKindOfBadListenersFileHasItsOwnCode)
+{
+    const std::string wav = dir.file("good.wav");
+    writeToneWav(wav, Tone{});
+    const std::string flac = encode(wav, dir.file("good.flac"), {"sox", "IN", "OUT"});
+    const std::string ogg = encode(wav, dir.file("good.ogg"), {"sox", "IN", "OUT"});
+    const std::string mp3 = makeToneMp3(dir.path(), "good.mp3", Tone{});
+    auto cut = [&](const std::string& from, const std::string& name, double share) {
+        const std::string bytes = readFile(from);
+        writeFile(dir.file(name), bytes.substr(0, size_t(double(bytes.size()) * share)));
+        return dir.file(name);
+    };
+    writeFile(dir.file("text.ogg"), "OggS and then no Ogg at all\n");
+    ASSERT_EQ(runProcess({"sox", "-n", "-r", "44100", "-c", "2", dir.file("no-samples.wav"), "trim", "0", "0"}).exitCode, 0);
+    ASSERT_EQ(runProcess({"ffmpeg", "-loglevel", "error", "-f", "lavfi", "-i", "testsrc=d=1:s=64x48", "-c:v", "libtheora",
+                          dir.file("video.ogg")})
+                  .exitCode,
+              0);
+    // 21 minutes, as small as a WAV gets: 8 kHz, mono, 8 bits.
+    ASSERT_EQ(runProcess({"sox", "-n", "-r", "8000", "-c", "1", "-b", "8", dir.file("long.wav"), "synth", "1260", "sine", "300"})
+                  .exitCode,
+              0);
+    const struct {
+        std::string path;
+        int code;
+    } cases[] = {
+        {dir.file("text.ogg"), TrackHoldsNoSound},
+        {dir.file("no-samples.wav"), TrackHoldsNoSound},
+        {dir.file("video.ogg"), TrackHoldsNoSound},
+        {dir.file("long.wav"), TrackTooLong},
+        {cut(wav, "cut.wav", 0.6), TrackEndsEarly},
+        {cut(ogg, "cut.ogg", 0.6), TrackEndsEarly},
+        {cut(mp3, "cut.mp3", 0.6), TrackEndsEarly},
+        {cut(flac, "cut.flac", 0.6), DecodeFailed},
+    };
+    for (const auto& c : cases) {
+        DecodedTrack decoded;
+        EXPECT_EQ(decodeTrack(c.path.c_str(), decoded, TrackFormat::AnyFormat), c.code) << c.path;
+        EXPECT_TRUE(decoded.samples.empty()) << c.path;
+    }
 }

@@ -303,6 +303,25 @@ TEST_F(ShowEndToEnd, ShortTrackCarriesTheShowToItsClosingScreenAndExit)
     EXPECT_TRUE(framed) << "only the lower-left 512x512 square is drawn";
 }
 
+// showtrack plays a listener's track live as the show plays its own: with no bass_300808.mp3 in the
+// folder at all, a 3 s WAV with two accents carries it through its cues to the closing screen and exit.
+TEST_F(ShowEndToEnd, ListenersTrackPlaysLiveToItsEnd)
+{
+    constexpr double TrackSeconds = 3;
+    Tone tone;
+    tone.seconds = TrackSeconds;
+    const std::string track = dir.file("own track ü.wav");
+    writeToneWav(track, tone, {0.8, 1.9});
+    const double start = monotonicSeconds();
+    const ProcessResult r = runProcess({std::string(SHOW_BIN_DIR) + "/showtrack", track}, showOptions());
+    const double total = monotonicSeconds() - start;
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    EXPECT_GE(total, TrackSeconds + 2.1);
+    EXPECT_LT(total, TrackSeconds + 2.1 + 10);
+}
+
 // Found wherever it is drawn, the closing image must sit in the picture's lower-left 512x512 square:
 // the picture letterboxed to the screen at its scale when the SDL 1.2 layer scales (its default), or
 // centred at its size when the layer does not, and black around it.

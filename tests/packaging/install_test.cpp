@@ -39,7 +39,7 @@ bool InstallTest::installed = false;
 
 TEST_F(InstallTest, LaysOutProgramsDataManualsAndMenuEntry)
 {
-    for (const char* path : {"bin/show", "bin/showcap", "libexec/show/show"}) {
+    for (const char* path : {"bin/show", "bin/showcap", "libexec/show/show", "libexec/show/showtrack"}) {
         const fs::perms p = fs::status(usr(path)).permissions();
         EXPECT_NE(p & fs::perms::others_exec, fs::perms::none) << path;
     }
@@ -69,6 +69,19 @@ TEST_F(InstallTest, LauncherAndShowcapFindTheInstalledFilesFromElsewhere)
     options.env["SDL_AUDIODRIVER"] = "no-such-driver";
     ProcessResult r = runProcess({usr("bin/show")}, options);
     EXPECT_EQ(r.out, "FMOD error! (6) " + std::string(musicErrorText(AudioSystemUnavailable)) + "\n");
+
+    // A listener's track named relative to where show is started, its name with a space and an
+    // umlaut: read, its cues found, then the same stop at the music, from the installed files.
+    ASSERT_EQ(runProcess({"sox", "-n", "-r", "48000", "-c", "2", elsewhere.file("my trück.flac"), "synth", "2", "sine",
+                          "345"})
+                  .exitCode,
+              0);
+    r = runProcess({usr("bin/show"), "my trück.flac"}, options);
+    EXPECT_EQ(r.out, "FMOD error! (6) " + std::string(musicErrorText(AudioSystemUnavailable)) + "\n") << r.err;
+    writeFile(elsewhere.file("notes.txt"), "no music here\n");
+    r = runProcess({usr("bin/show"), "notes.txt"}, options);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "show: can't play '" + elsewhere.file("notes.txt") + "': " + musicErrorText(TrackNotAudio) + "\n");
 
     options.timeoutSeconds = 120;
     r = runProcess({usr("bin/showcap"), "--quiet", "--format", "none", "--to", "0.1", "--hashes", "h.txt"}, options);

@@ -23,7 +23,7 @@ void put32(std::string& out, uint32_t v)
 }
 }  // namespace
 
-void writeToneWav(const std::string& path, const Tone& tone)
+void writeToneWav(const std::string& path, const Tone& tone, const std::vector<double>& clicks)
 {
     const uint32_t frames = uint32_t(std::lround(tone.seconds * tone.sampleRate));
     const uint32_t dataBytes = frames * uint32_t(tone.channels) * 2;
@@ -41,9 +41,20 @@ void writeToneWav(const std::string& path, const Tone& tone)
     out += "data";
     put32(out, dataBytes);
     const double hz[2] = {tone.leftHz, tone.rightHz};
+    // The ring dies in 30 ms with an 8 ms time constant, the way a stab's attack does.
+    auto accent = [&](uint32_t i) {
+        double v = 0;
+        for (double at : clicks) {
+            const double t = (double(i) - std::round(at * tone.sampleRate)) / tone.sampleRate;
+            if (t < 0 || t >= 0.03) continue;
+            v += 0.4 * std::exp(-t / 0.008) * (t == 0 ? 1.0 : std::sin(2 * M_PI * 1200 * t));
+        }
+        return v;
+    };
     for (uint32_t i = 0; i < frames; ++i) {
+        const double a = clicks.empty() ? 0.0 : accent(i);
         for (int c = 0; c < tone.channels; ++c) {
-            const double v = hz[c] > 0 ? tone.amplitude * std::sin(2 * M_PI * hz[c] * i / tone.sampleRate) : 0.0;
+            const double v = a + (hz[c] > 0 ? tone.amplitude * std::sin(2 * M_PI * hz[c] * i / tone.sampleRate) : 0.0);
             put16(out, uint32_t(uint16_t(int16_t(std::lround(v * 32767)))));
         }
     }

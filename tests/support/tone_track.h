@@ -15,7 +15,8 @@ struct Tone {
 };
 
 // --- Making tracks
-void writeToneWav(const std::string& path, const Tone& tone);
+// clicks: seconds; an accent on both channels at each, over the tone (an impulse, then a 1.2 kHz ring).
+void writeToneWav(const std::string& path, const Tone& tone, const std::vector<double>& clicks = {});
 std::string makeToneMp3(const std::string& dir, const std::string& name, const Tone& tone);  // path of the MP3
 std::string lameMissing();   // empty when lame is installed, else a message for the failed test
 

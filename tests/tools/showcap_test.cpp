@@ -1,8 +1,11 @@
 // showcap end to end: the real program on short tracks it is given, checking that captures repeat
 // exactly, that a cue's composition is in the frames after it, that the event log holds every cue in
-// the frame that reached it, that MP4 output is a playable video with sound, and its error handling.
+// the frame that reached it, that MP4 output is a playable video with sound, that a listener's track
+// gives the same show in every format, and its error handling.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -11,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/music_errors.h"
 #include "support/process.h"
 #include "support/show_files.h"
 #include "support/temp_dir.h"
@@ -197,6 +201,60 @@ TEST_F(ShowcapTest, Mp4HasVideoAndAudioOfTheRangesLength)
     }
 }
 
+// A listener's track: the same made music as WAV, FLAC and MP3 gives the same show. FLAC is lossless,
+// so its log is the WAV's line for line; MP3 changes the samples a little (its filter bank smears
+// each accent by a millisecond or two and its noise moves the spectrum's bands), so its cues fire in
+// the same frames with the same compositions, and its spectrum-driven spawns stay within 5 % in
+// number of the WAV's.
+TEST_F(ShowcapTest, ListenersTrackAsWavFlacAndMp3GivesTheSameShow)
+{
+    ASSERT_EQ(lameMissing(), "");
+    Tone tone;
+    tone.seconds = 12;
+    tone.leftHz = tone.rightHz = 345;   // sparks all along
+    tone.amplitude = 0.3;
+    // Halfway between two 60 Hz frames, so a millisecond either way fires in the same frame.
+    std::vector<double> clicks;
+    for (int i = 0; i < 10; ++i) clicks.push_back((60 * (1 + i) + 37 * (i % 3) + 0.5) / 60.0);
+    const std::string wav = dir.file("my track.wav"), flac = dir.file("my track.flac"), mp3 = dir.file("mï track.mp3");
+    writeToneWav(wav, tone, clicks);
+    ASSERT_EQ(runProcess({"sox", wav, flac}).exitCode, 0);
+    ASSERT_EQ(runProcess({"lame", "--quiet", "-b", "192", wav, mp3}).exitCode, 0);
+    std::map<std::string, std::vector<std::string>> logs;
+    for (const std::string& track : {wav, flac, mp3}) {
+        const ProcessResult r = capture({"--track", track, "--format", "none", "--events", dir.file("events.jsonl")});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        logs[track] = lines("events.jsonl");
+    }
+    auto only = [](const std::vector<std::string>& log, const char* kind) {
+        std::vector<std::string> out;
+        for (const std::string& line : log)
+            if (contains(line, std::string("\"event\":\"") + kind + "\"") || contains(line, std::string("\"kind\":\"") + kind + "\""))
+                out.push_back(line);
+        return out;
+    };
+    const std::vector<std::string> cues = only(logs[wav], "cue");
+    ASSERT_EQ(cues.size(), 7u) << "round(12 x 105 / 186) of the ten accents, the strongest";
+    for (const std::string& cue : cues) {
+        const double t = field(cue, "cueTime");
+        EXPECT_TRUE(std::any_of(clicks.begin(), clicks.end(), [t](double c) { return std::fabs(c - t) < 0.002; }))
+            << cue;
+    }
+    EXPECT_EQ(logs[flac], logs[wav]);
+    const std::vector<std::string> mp3Cues = only(logs[mp3], "cue");
+    ASSERT_EQ(mp3Cues.size(), cues.size());
+    for (size_t i = 0; i < cues.size(); ++i) {
+        for (const char* key : {"frame", "cue", "type"}) EXPECT_EQ(field(mp3Cues[i], key), field(cues[i], key)) << cues[i];
+        EXPECT_NEAR(field(mp3Cues[i], "cueTime"), field(cues[i], "cueTime"), 0.003) << cues[i];
+    }
+    const double wavSpawns = double(only(logs[wav], "ElectroFrag").size() + only(logs[wav], "BezierFrag").size() +
+                                    only(logs[wav], "CircleGridFrag").size());
+    const double mp3Spawns = double(only(logs[mp3], "ElectroFrag").size() + only(logs[mp3], "BezierFrag").size() +
+                                    only(logs[mp3], "CircleGridFrag").size());
+    EXPECT_GT(wavSpawns, 20);
+    EXPECT_NEAR(mp3Spawns, wavSpawns, 0.05 * wavSpawns);
+}
+
 TEST_F(ShowcapTest, BadOptionsAndMissingInputsFailWithAMessage)
 {
     const ProcessResult bad = runProcess({Showcap, "--speed", "11"});
@@ -210,6 +268,24 @@ TEST_F(ShowcapTest, BadOptionsAndMissingInputsFailWithAMessage)
     const ProcessResult noTrack = capture({"--format", "none"});
     EXPECT_EQ(noTrack.exitCode, 1);
     EXPECT_TRUE(contains(noTrack.err, "bass_300808.mp3")) << noTrack.err;
+
+    // A listener's file that is not audio, or is damaged: its name and why, and no capture.
+    writeFile(dir.file("notes.ogg"), "This is not music, just a few lines of text.\n");
+    Tone tone;
+    writeToneWav(dir.file("cut.wav"), tone);
+    ASSERT_EQ(runProcess({"sox", dir.file("cut.wav"), dir.file("cut.flac")}).exitCode, 0);
+    const std::string flac = readFile(dir.file("cut.flac"));
+    writeFile(dir.file("cut.flac"), flac.substr(0, flac.size() / 2));
+    const struct {
+        std::string file;
+        int code;
+    } tracks[] = {{"notes.ogg", TrackNotAudio}, {"cut.flac", DecodeFailed}, {"none.mp3", TrackNotFound}};
+    for (const auto& t : tracks) {
+        const ProcessResult r = capture({"--format", "none", "--track", dir.file(t.file)});
+        EXPECT_EQ(r.exitCode, 1) << t.file;
+        EXPECT_EQ(r.err, "showcap: can't play '" + dir.file(t.file) + "': " + musicErrorText(t.code) + "\n");
+    }
+    EXPECT_EQ(runProcess({Showcap, "--track"}).exitCode, 2);
 
     const ProcessResult help = runProcess({Showcap, "--help"});
     EXPECT_EQ(help.exitCode, 0);

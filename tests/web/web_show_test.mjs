@@ -1,6 +1,6 @@
 // The show's page in Debian's headless chromium (SwiftShader WebGL), driven by puppeteer-core, against
 // the desktop programs built from the same sources: showcap's frames and event log, the show's
-// failure lines. One case per run; CTest runs each (tests/web/CMakeLists.txt).
+// failure lines, and a listener's own track. One case per run; CTest runs each (tests/web/CMakeLists.txt).
 //   node web_show_test.mjs CASE SITE_DIR BIN_DIR DATA_DIR
 import {execFileSync, spawn, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
@@ -108,6 +108,17 @@ function showcap(at, extra) {
   return out;
 }
 
+// A listener's track made for a case: 30 s of the show's own music from 20 s on, as a 44.1 kHz
+// 16-bit stereo WAV (real accents and spectrum), under a name with a space.
+function ownTrack(dir, seconds = 30) {
+  const wav = path.join(dir, 'own track.wav');
+  execFileSync('ffmpeg', ['-loglevel', 'error', '-y', '-ss', '20', '-t', String(seconds), '-i',
+                          path.join(dataDir, 'bass_300808.mp3'), '-ar', '44100', '-ac', '2', '-c:a', 'pcm_s16le', wav]);
+  return wav;
+}
+
+const lineKind = (l) => l.includes('"event":"cue"') ? 'cue' : /"kind":"(ElectroFrag|BezierFrag|CircleGridFrag)"/.test(l) ? 'spawn' : '';
+
 function compareFrames(web, desktop) {
   if (web.length !== desktop.length) return {error: 'sizes differ: ' + web.length + ' vs ' + desktop.length};
   let far = 0, sum = 0, lit = 0;
@@ -205,6 +216,76 @@ async function events({url}) {
     if (web.length !== lines.length || first >= 0) {
       fail('event logs differ, first at line ' + (first + 1) + ':\n page:    ' + web[first] + '\n showcap: ' + lines[first]);
     }
+  });
+}
+
+// The stepped page given &track=URL against showcap --track on the same 44.1 kHz WAV: the same cues,
+// and the same spectrum-driven spawns (at least 99 % of showcap's found line for line in the page's).
+async function ownTrackEvents({url, site}) {
+  const wav = ownTrack(site);
+  const at = 33.0;
+  await withBrowser(async (browser) => {
+    const page = await openPage(browser, url + '?step=' + Fps + '&at=' + at + '&events&track=' + encodeURIComponent('own track.wav'));
+    await page.waitForFunction(() => document.title === 'ready' || document.title.startsWith('error'),
+                               {timeout: 600000, polling: 200});
+    if ((await page.title()) !== 'ready') return fail('page says ' + (await page.title()));
+    const web = (await page.evaluate(() => window.showEvents())).split('\n').filter((l) => l);
+    const eventsFile = path.join(tempDir('events'), 'events.jsonl');
+    showcap(at, ['--track', wav, '--events', eventsFile]);
+    const desktop = fs.readFileSync(eventsFile, 'utf8').split('\n').filter((l) => l);
+    const of = (list, kind) => list.filter((l) => lineKind(l) === kind);
+    const webSpawns = new Map();
+    for (const l of of(web, 'spawn')) webSpawns.set(l, (webSpawns.get(l) || 0) + 1);
+    let matched = 0;
+    for (const l of of(desktop, 'spawn')) {
+      if (webSpawns.get(l) > 0) { matched++; webSpawns.set(l, webSpawns.get(l) - 1); }
+    }
+    const share = matched / Math.max(1, of(desktop, 'spawn').length);
+    console.log('own track: cues ' + of(web, 'cue').length + ' / ' + of(desktop, 'cue').length + ', spawns ' +
+                of(web, 'spawn').length + ' / ' + of(desktop, 'spawn').length + ', ' + (100 * share).toFixed(2) +
+                ' % of showcap\'s in the page; logs ' + (web.join('\n') === desktop.join('\n') ? 'identical' : 'differ'));
+    if (of(desktop, 'cue').length < 10) fail('too few cues found to compare');
+    if (of(web, 'cue').join('\n') !== of(desktop, 'cue').join('\n')) fail('cue events differ');
+    if (share < 0.99) fail('spectrum spawns differ');
+  });
+}
+
+// A file given to the live page's picker (as a drop gives it) starts the show with it: its cues are
+// the ones showcap finds, and the show ends with the 4 s track. A file that is not audio is named,
+// with the reason, in the page's own words.
+async function ownTrackDrop({url, site}) {
+  const wav = ownTrack(site, 4);
+  const eventsFile = path.join(tempDir('events'), 'events.jsonl');
+  showcap(12, ['--track', wav, '--events', eventsFile]);
+  const cues = fs.readFileSync(eventsFile, 'utf8').split('\n').filter((l) => lineKind(l) === 'cue').length;
+  const notes = path.join(site, 'notes.txt');
+  fs.writeFileSync(notes, 'no music here\n');
+  await withBrowser(async (browser) => {
+    const page = await openPage(browser, url);
+    await page.waitForFunction(() => !document.getElementById('own').hidden, {timeout: 120000, polling: 100});
+    const input = await page.$('#own-file');
+    await input.uploadFile(wav);
+    await page.waitForFunction(() => window.showFigures.listenerCues !== undefined &&
+                                     !document.getElementById('own').hidden, {timeout: 60000, polling: 100});
+    const found = await page.evaluate(() => window.showFigures.listenerCues);
+    await page.mouse.click(Width / 2, Height / 4);
+    await page.waitForFunction(() => window.showFigures.closingAt, {timeout: 60000, polling: 100}).catch(() => {});
+    const f = await page.evaluate(() => window.showFigures);
+    const played = f.closingAt && f.startedAt ? (f.closingAt - f.startedAt) / 1000 : -1;
+    console.log('dropped track: ' + found + ' cues (showcap ' + cues + '), closing screen ' + played.toFixed(2) + ' s after the start');
+    if (page.consoleErrors.length) fail('console errors: ' + page.consoleErrors.join(' | '));
+    if (found !== cues) fail('the page found other cues than showcap');
+    if (!(played >= 4 && played < 20)) fail('the show did not play the 4 s track to its end');
+    await page.close();
+
+    const bad = await openPage(browser, url);
+    await bad.waitForFunction(() => !document.getElementById('own').hidden, {timeout: 120000, polling: 100});
+    await (await bad.$('#own-file')).uploadFile(notes);
+    await bad.waitForFunction(() => document.getElementById('message').className === 'error', {timeout: 60000});
+    const shown = await bad.evaluate(() => document.getElementById('message').textContent);
+    console.log('not audio: "' + shown + '"');
+    if (shown !== 'can\'t play \'notes.txt\': Track file is not audio the show reads (WAV, FLAC, Ogg Vorbis, Opus or MP3).')
+      fail('the page does not name the file and the reason');
   });
 }
 
@@ -314,7 +395,8 @@ async function noWebgl({url}) {
   }
 }
 
-const cases = {frames, events, live, resolution, ending, 'bad-files': badFiles, 'no-webgl': noWebgl};
+const cases = {frames, events, live, resolution, ending, 'bad-files': badFiles, 'no-webgl': noWebgl,
+               'own-track': ownTrackEvents, 'own-drop': ownTrackDrop};
 if (!cases[caseName]) {
   console.log('unknown case ' + caseName + '; cases: ' + Object.keys(cases).join(', '));
   process.exit(2);

@@ -20,6 +20,7 @@
 #include "contact_sheet.h"
 #include "frame_sink.h"
 #include "frame_writer.h"
+#include "main/listener_show.h"
 #include "main/show.h"
 #include "main/stepped_run.h"
 #include "utils/draw.h"
@@ -119,26 +120,49 @@ int runCapture(const CaptureOptions& o)
     if (output.empty()) output = format == VideoFormat::Mp4 ? "show.mp4" : "show-frames";
     output = absolute(output);
     const std::string sheetPath = absolute(o.contactSheet), eventsPath = absolute(o.events),
-                      hashesPath = absolute(o.hashes);
+                      hashesPath = absolute(o.hashes), trackPath = absolute(o.track);
 
     std::error_code ec;
     fs::current_path(o.dataDir, ec);
     if (ec) return fail("can't use data directory " + o.dataDir + ": " + ec.message());
 
     DecodedTrack track;
-    if (const int result = decodeTrack(TrackFileName, track); result != 0)
-        return fail(formatString("can't use %s in %s: %s", TrackFileName, o.dataDir.c_str(), musicErrorText(result)));
+    ShowScore score = builtInScore();
+    if (trackPath.empty()) {
+        if (const int result = decodeTrack(TrackFileName, track); result != 0)
+            return fail(formatString("can't use %s in %s: %s", TrackFileName, o.dataDir.c_str(), musicErrorText(result)));
+    } else {
+        std::string message;
+        if (readListenerShow("showcap", trackPath, &track, score, message, o.quiet)) {
+            std::fprintf(stderr, "%s\n", message.c_str());
+            return 1;
+        }
+    }
 
     const long firstFrame = std::lround(o.from * o.fps);
     const long lastFrame = o.to >= 0 ? std::lround(o.to * o.fps) : -1;
     const double fromSeconds = double(firstFrame) / o.fps;
 
     std::unique_ptr<FrameSink> sink;
+    auto removeFile = [](std::string* path) {
+        std::remove(path->c_str());
+        delete path;
+    };
+    std::unique_ptr<std::string, decltype(removeFile)> trackWav(nullptr, removeFile);   // removed however the run ends
     if (format == VideoFormat::Mp4) {
         // Without an end the audio runs to the track's end; the video may go on past it (the fade and
         // the closing screen), which players show over silence.
         const double duration = lastFrame >= 0 ? double(lastFrame - firstFrame + 1) / o.fps : track.frames() / 44100.0;
-        sink = makeMp4Sink(output, o.width, o.height, o.fps, o.preset, fs::absolute(TrackFileName).string(), fromSeconds, duration);
+        // A listener's track goes to ffmpeg as the show heard it, decoded and at 44.1 kHz, so the
+        // video's sound is the very samples its pictures follow.
+        std::string audioPath = fs::absolute(TrackFileName).string();
+        if (!trackPath.empty()) {
+            audioPath = output + ".track.wav";
+            std::string error;
+            if (!writeWav(audioPath, {track.samples.data(), size_t(track.frames())}, error)) return fail(error);
+            trackWav.reset(new std::string(audioPath));
+        }
+        sink = makeMp4Sink(output, o.width, o.height, o.fps, o.preset, audioPath, fromSeconds, duration);
     } else if (format == VideoFormat::Png) {
         const size_t firstSample = std::min<size_t>(size_t(fromSeconds * 44100), track.frames());
         size_t count = track.frames() - firstSample;
@@ -161,7 +185,7 @@ int runCapture(const CaptureOptions& o)
     if (outputWidth() != o.width || outputHeight() != o.height)
         return fail(formatString("the GL here can't draw %dx%d frames (it gave %dx%d)", o.width, o.height, outputWidth(),
                                  outputHeight()));
-    startShow();
+    startShow(score);
 
     SpectrumAnalyser analyser;
     // Thumbnails the size they are at the show's own size, from the picture without its bars.

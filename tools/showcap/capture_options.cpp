@@ -70,6 +70,12 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
             if (!value(out.output)) return false;
         } else if (arg == "-d" || arg == "--data") {
             if (!value(out.dataDir)) return false;
+        } else if (arg == "-t" || arg == "--track") {
+            if (!value(out.track)) return false;
+            if (out.track.empty()) {
+                error = "--track wants a file name";
+                return false;
+            }
         } else if (arg == "-r" || arg == "--fps") {
             double fps = 0;
             if (!value(v)) return false;
@@ -158,6 +164,10 @@ Also write:
       --sheet-every SECONDS      (default 5)
       --events FILE.jsonl        the timeline's events, one JSON object a line
       --hashes FILE              a hash of every written frame, one a line
+
+Music:
+  -t, --track FILE         the show to your own track (WAV, FLAC, Ogg Vorbis, Opus or MP3, at most
+                           20 minutes) instead of its own: its cues are found in it first
 
 Other:
   -d, --data DIR           the show's files: bass_300808.mp3 and the 36 images

@@ -22,6 +22,7 @@ struct CaptureOptions {
     int width = 1024, height = 768;  // pixels of each frame; the 4:3 picture centred, black bars around
     std::string output;            // .mp4 file or frame directory; empty: the format's default name
     std::string dataDir = ".";     // the show's working directory: the track and the 36 images
+    std::string track;             // a listener's own track file; empty: the show's own
     VideoFormat format = VideoFormat::Auto;
     std::string preset = DefaultEncoderPreset;  // libx264 preset of the MP4 video
     double from = 0;               // seconds of show time, first frame written

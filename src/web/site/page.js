@@ -2,7 +2,9 @@
 // hands them to the wasm module's file system, waits for the gesture that may start sound, keeps
 // the picture fitted to the window with black bars at the screen's own pixels (on a software
 // rasteriser at 1024x768, unless ?resolution=native), toggles full screen, and shows every
-// failure as text. index.html?step=FPS&at=T[&events][&size=WxH] is the automation contract (README).
+// failure as text; and plays the show to a listener's own file, picked or dropped, decoded here by the
+// browser and never sent anywhere. index.html?step=FPS&at=T[&events][&size=WxH][&track=URL] is the
+// automation contract (README).
 'use strict';
 (function () {
   const ShowWidth = 1024, ShowHeight = 768;
@@ -17,6 +19,10 @@
 
   const params = new URLSearchParams(location.search);
   const stepped = params.has('step');
+  const MaxTrackSeconds = 20 * 60;   // as on the desktop
+  // Music error codes (audio/music_errors.h) for what the page finds wrong with a listener's file.
+  const TrackNotFound = 1, TrackEmpty = 2, TrackNotAudio = 12, TrackHoldsNoSound = 13, TrackTooLong = 14,
+        TrackEndsEarly = 16;
   const stage = document.getElementById('stage');
   const canvas = document.getElementById('canvas');
   const overlay = document.getElementById('overlay');
@@ -111,6 +117,8 @@
       return;
     }
     Module.audioContext = audioContext;
+    startable = false;
+    own.hidden = true;
     audioContext.resume();
     overlay.hidden = true;
     document.getElementById('progress').hidden = true;
@@ -140,18 +148,124 @@
     };
     window.addEventListener('pointerdown', go);
     window.addEventListener('keydown', go);
+    cancelGesture = () => {
+      window.removeEventListener('pointerdown', go);
+      window.removeEventListener('keydown', go);
+    };
+  }
+  let cancelGesture = () => {};
+
+  // --- A listener's own track: decoded by the browser at the show's rate, then read in by the module,
+  // which finds its cues. Nothing leaves the page.
+  const own = document.getElementById('own');
+  const ownFile = document.getElementById('own-file');
+  let listener = null;          // {name} while a listener's track is read in or plays
+  let startable = false;
+  let pendingFile = null;       // chosen before the show could take it
+
+  function trackFailure(name, code) {
+    return 'can\'t play \'' + name + '\': ' + Module.UTF8ToString(Module._web_music_error_text(code));
+  }
+  // The length the file's header states, read as the browser's player would (NaN if it can't tell).
+  function statedSeconds(blob) {
+    return new Promise((resolve) => {
+      const audio = new Audio();
+      const url = URL.createObjectURL(blob);
+      const done = (value) => { URL.revokeObjectURL(url); resolve(value); };
+      const timer = setTimeout(() => done(NaN), 5000);
+      audio.preload = 'metadata';
+      audio.onloadedmetadata = () => { clearTimeout(timer); done(audio.duration); };
+      audio.onerror = () => { clearTimeout(timer); done(NaN); };
+      audio.src = url;
+    });
+  }
+  // An AudioBuffer of at most two channels at 44.1 kHz, or a music error code thrown. More channels
+  // go down to two by Web Audio's own speaker mix.
+  async function decodeOwnTrack(blob) {
+    if (blob.size === 0) throw TrackEmpty;
+    const stated = await statedSeconds(blob);
+    if (stated > MaxTrackSeconds && isFinite(stated)) throw TrackTooLong;
+    let buffer;
+    try {
+      buffer = await new OfflineAudioContext(2, 1, 44100).decodeAudioData(await blob.arrayBuffer());
+    } catch (e) {
+      throw TrackNotAudio;
+    }
+    if (!buffer.length || !buffer.numberOfChannels) throw TrackHoldsNoSound;
+    if (buffer.duration > MaxTrackSeconds) throw TrackTooLong;
+    if (isFinite(stated) && buffer.duration + 0.25 < stated) throw TrackEndsEarly;
+    if (buffer.numberOfChannels <= 2) return buffer;
+    const mix = new OfflineAudioContext(2, buffer.length, 44100);
+    const source = mix.createBufferSource();
+    source.buffer = buffer;
+    source.connect(mix.destination);
+    source.start();
+    return mix.startRendering();
+  }
+  async function playOwnTrack(file) {
+    if (failed) return;
+    if (!startable) { pendingFile = file; return; }
+    startable = false;
+    cancelGesture();
+    own.hidden = true;
+    show('Reading ' + file.name + '…', false);
+    document.getElementById('progress').hidden = false;
+    progress(0);
+    window.showFigures.listenerChosenAt = performance.now();
+    try {
+      Module.listenerTrack = await decodeOwnTrack(file);
+      window.showFigures.listenerDecodedAt = performance.now();
+      window.showFigures.listenerSeconds = Module.listenerTrack.duration;
+    } catch (code) {
+      fail(typeof code === 'number' ? trackFailure(file.name, code) : String(code));
+      return;
+    }
+    listener = {name: file.name};
+    window.showFigures.listenerName = file.name;
+    const name = Module.stringToNewUTF8(file.name);
+    Module._web_use_page_track(name);
+    Module._free(name);
+  }
+  document.getElementById('own-button').addEventListener('click', (e) => { e.stopPropagation(); ownFile.click(); });
+  own.addEventListener('pointerdown', (e) => e.stopPropagation());
+  ownFile.addEventListener('change', () => { if (ownFile.files[0]) playOwnTrack(ownFile.files[0]); });
+  window.addEventListener('dragover', (e) => e.preventDefault());
+  window.addEventListener('drop', (e) => {
+    e.preventDefault();
+    if (e.dataTransfer.files[0] && !stepped) playOwnTrack(e.dataTransfer.files[0]);
+  });
+  // The stepped mode's &track=URL: fetched from this page's own site only, decoded the same way.
+  async function fetchOwnTrack(url) {
+    const name = decodeURIComponent(url.pathname.split('/').pop() || url.pathname);
+    if (url.origin !== location.origin) throw 'can\'t play \'' + name + '\': &track takes a file of this site only';
+    const response = await fetch(url).catch(() => null);
+    if (!response || !response.ok) throw trackFailure(name, TrackNotFound);
+    try {
+      return {name: name, buffer: await decodeOwnTrack(await response.blob())};
+    } catch (code) {
+      throw typeof code === 'number' ? trackFailure(name, code) : String(code);
+    }
   }
 
   // --- What the module reports
   function onShowState(what, value) {
     if (what === 'decoding') {
-      progress(DownloadShare + (1 - DownloadShare) * value);
+      progress(listener ? value : DownloadShare + (1 - DownloadShare) * value);
+    } else if (what === 'cues') {
+      window.showFigures.listenerCues = value;
+      window.showFigures.listenerCuesAt = performance.now();
+      window.showFigures.wasmHeapBytes = Module.HEAP8.length;
     } else if (what === 'decoded') {
       window.showFigures.decodedTrackBytes = value;
       window.showFigures.decodedAt = performance.now();
     } else if (what === 'startable') {
+      startable = true;
       if (params.has('autostart')) startOnGesture();   // only where autoplay is allowed (tests)
       else waitForGesture();
+      if (!startable) return;
+      own.hidden = false;
+      if (pendingFile) playOwnTrack(pendingFile);
+      pendingFile = null;
     } else if (what === 'resolution') {
       screenSized = value === 1;
       fit();
@@ -239,7 +353,7 @@
   script.onerror = () => fail('The show\'s program (show.js) could not be loaded.');
   document.body.appendChild(script);
 
-  Promise.all([runtimeReady, downloads]).then(([, files]) => {
+  Promise.all([runtimeReady, downloads]).then(async ([, files]) => {
     if (failed) return;
     window.showFigures.filesLoadedAt = performance.now();
     for (const [name, bytes] of files) if (bytes) Module.FS.writeFile('/' + name, bytes);
@@ -248,6 +362,17 @@
     if (stepped) {
       args.push('--step', params.get('step') || '', '--at', params.get('at') || '0');
       if (params.has('events')) args.push('--events');
+      if (params.has('track')) {
+        try {
+          const track = await fetchOwnTrack(new URL(params.get('track'), location.href));
+          Module.listenerTrack = track.buffer;
+          listener = {name: track.name};
+          args.push('--page-track', track.name);
+        } catch (text) {
+          fail(String(text));
+          return;
+        }
+      }
     }
     Module.callMain(args);
   });

@@ -1,0 +1,34 @@
+// readListenerShow: the progress line is drawn in place on a terminal and written once elsewhere.
+#include "main/listener_show.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "audio/listener_track.h"
+#include "audio/music_errors.h"
+
+int readListenerShow(const char* program, const std::string& fileName, DecodedTrack* keep, ShowScore& score,
+                     std::string& message, bool quiet)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const bool tty = isatty(2);
+    bool shown = false;
+    auto progress = [&](double fraction) {
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (quiet || elapsed < ProgressAfterSeconds || (shown && !tty)) return;
+        std::fprintf(stderr, tty ? "\r%s: finding the cues in '%s': %3.0f%%" : "%s: finding the cues in '%s'...\n",
+                     program, fileName.c_str(), 100.0 * fraction);
+        shown = true;
+    };
+    std::vector<float> cues;
+    const int result = readListenerTrack(fileName.c_str(), keep, cues, progress);
+    if (shown && tty) std::fprintf(stderr, "\r\033[K");
+    if (result) {
+        message = cantPlayLine(program, fileName, result);
+        return result;
+    }
+    score = listenerScore(std::move(cues));
+    return MusicOk;
+}
