@@ -1,8 +1,12 @@
 // showcap end to end: the real program on short tracks it is given, checking that captures repeat
 // exactly, that a cue's composition is in the frames after it, that the event log holds every cue in
 // the frame that reached it, that MP4 output is a playable video with sound, that a capture cut into
-// chunks joins back into the single run, and its error handling.
+// chunks (rendered here or over ssh through GNU parallel) joins back into the single run, and its
+// error handling.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -24,6 +28,7 @@
 
 namespace {
 const std::string Showcap = std::string(SHOW_BIN_DIR) + "/showcap";
+const std::string ParallelCapture = std::string(SHOW_SOURCE_DIR) + "/tools/showcap/parallel-capture.sh";
 
 class ShowcapTest : public ::testing::Test {
 protected:
@@ -293,6 +298,130 @@ TEST_F(ShowcapTest, JoinedMp4HasTheSingleRunsFramesAndUnbrokenSound)
         EXPECT_EQ(bestLag, 0) << "sample " << at;
         EXPECT_LT(unshifted, 0.01) << "sample " << at;
     }
+}
+
+// A chunk that fails for good (here its encoder dies) fails the capture with one line naming it, and
+// leaves nothing where the video should have gone, nor the chunks.
+TEST_F(ShowcapTest, ParallelCaptureFailsWholeWhenAChunkFails)
+{
+    if (!commandExists("parallel")) GTEST_SKIP() << "GNU parallel is not installed";
+    putTrack(3, 345);
+    std::filesystem::create_directory(dir.file("bin"));
+    writeFile(dir.file("bin/ffmpeg"), "#!/bin/sh\necho 'ffmpeg: out of disk space' >&2\nexit 1\n");
+    std::filesystem::permissions(dir.file("bin/ffmpeg"), std::filesystem::perms::owner_all);
+    ProcessOptions options;
+    options.workDir = dir.path();
+    options.env["PATH"] = dir.file("bin") + ":" + std::getenv("PATH");
+    options.env["HOME"] = dir.path();
+    options.timeoutSeconds = 300;
+    const ProcessResult r = runProcess({ParallelCapture, Showcap, "--data", dir.path(), "--parallel", "2", "--format",
+                                        "mp4", "--fps", "10", "--to", "1", "-o", dir.file("show.mp4"), "-q"},
+                                       options);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.err, "failed for good on this machine")) << r.err;
+    EXPECT_TRUE(contains(r.err, "nothing written to " + dir.file("show.mp4"))) << r.err;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_TRUE(e.path().extension() != ".mp4" && !contains(e.path().filename().string(), "chunks")) << e.path();
+}
+
+// An ssh server of the test's own on the loopback address, logged into with a key made for it.
+class LoopbackSsh {
+public:
+    explicit LoopbackSsh(const std::string& dir) : dir_(dir), port_(freePort())
+    {
+        for (const char* key : {"host", "client"})
+            runProcess({"ssh-keygen", "-q", "-N", "", "-t", "ed25519", "-f", dir + "/" + key});
+        copyFile(dir + "/client.pub", dir + "/authorized_keys");
+        std::filesystem::create_directories("/run/sshd");
+        sshd_ = std::make_unique<Process>(
+            std::vector<std::string>{"/usr/sbin/sshd", "-D", "-e", "-p", std::to_string(port_), "-h", dir + "/host", "-o",
+                                     "ListenAddress=127.0.0.1", "-o", "AuthorizedKeysFile=" + dir + "/authorized_keys", "-o",
+                                     "PidFile=none", "-o", "StrictModes=no", "-o", "SetEnv=HOME=" + dir},
+            ProcessOptions{{}, {}, "", 600});
+        for (int i = 0; i < 100 && !accepts(port_); ++i) usleep(50000);
+    }
+    ~LoopbackSsh() = default;   // the Process kills sshd
+
+    bool up() { return sshd_->running() && accepts(port_); }
+    std::string login(int port = 0) const   // a port nothing listens on: a host that refuses
+    {
+        return "1/ssh -p " + std::to_string(port ? port : port_) + " -i " + dir_ +
+               "/client -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null -o LogLevel=ERROR root@127.0.0.1";
+    }
+
+    static int freePort()
+    {
+        const int s = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        getsockname(s, reinterpret_cast<sockaddr*>(&a), &size);
+        close(s);
+        return ntohs(a.sin_port);
+    }
+
+private:
+    static bool accepts(int port)
+    {
+        const int s = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool ok = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        close(s);
+        return ok;
+    }
+
+    std::string dir_;
+    int port_;
+    std::unique_ptr<Process> sshd_;
+};
+
+// Chunks sent over ssh come back and join into the single run's frames; a host that refuses is left
+// out with a line naming it, and with no other host the capture fails and writes nothing.
+TEST_F(ShowcapTest, ChunksOverSshJoinIntoTheSingleRun)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "sshd runs as root";
+    for (const char* tool : {"parallel", "rsync", "ssh", "ssh-keygen"})
+        if (!commandExists(tool)) GTEST_SKIP() << tool << " is not installed";
+    if (access("/usr/sbin/sshd", X_OK) != 0) GTEST_SKIP() << "openssh-server is not installed";
+    putTrack(3, 345);
+    LoopbackSsh ssh(dir.path());
+    ASSERT_TRUE(ssh.up());
+    const int refusing = LoopbackSsh::freePort();
+    writeFile(dir.file("hosts"), ssh.login() + "\n" + ssh.login(refusing) + "\n");
+    writeFile(dir.file("refusing"), ssh.login(refusing) + "\n");
+
+    const std::vector<std::string> options = {"--format", "png", "--fps", "10", "--from", "0.5", "--to", "2"};
+    std::vector<std::string> single = options;
+    single.insert(single.end(), {"-o", dir.file("single"), "--hashes", dir.file("single.txt")});
+    ASSERT_EQ(capture(single).exitCode, 0);
+
+    ProcessOptions local;
+    local.workDir = dir.path();
+    local.env["HOME"] = dir.path();
+    local.timeoutSeconds = 300;
+    auto overSsh = [&](const std::string& hosts, const std::string& output) {
+        std::vector<std::string> args = {ParallelCapture, Showcap, "--data", dir.path(), "--hosts", dir.file(hosts),
+                                         "--remote-showcap", Showcap + " --data " + dir.path(), "-q", "-o", dir.file(output),
+                                         "--hashes", dir.file(output + ".txt")};
+        args.insert(args.end(), options.begin(), options.end());
+        return runProcess(args, local);
+    };
+    const ProcessResult r = overSsh("hosts", "chunked");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, "-p " + std::to_string(refusing)) && contains(r.err, "left out")) << r.err;
+    EXPECT_EQ(readFile(dir.file("chunked.txt")), readFile(dir.file("single.txt")));
+    EXPECT_EQ(framesIn(dir.file("chunked")), lines("single.txt").size());
+
+    const ProcessResult none = overSsh("refusing", "none");
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(contains(none.err, "-p " + std::to_string(refusing)) && contains(none.err, "nothing written")) << none.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("none")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("none.txt")));
 }
 
 TEST_F(ShowcapTest, BadOptionsAndMissingInputsFailWithAMessage)
