@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages the show needs, only those that are missing.
 #   ./setup.sh          what building and playing the show needs
 #   ./setup.sh --test   that, plus what the tests need
-#   ./setup.sh --capture  that, plus ffmpeg, which the capture tool encodes MP4 with
+#   ./setup.sh --capture  that, plus ffmpeg, which the capture tool encodes MP4 with, and GNU parallel, rsync
+#                       and ssh, which run a capture's chunks on several cores or machines
 #   ./setup.sh --package  that, plus what building the .deb and checking it in a clean chroot need
 #   ./setup.sh --fuzz   that, plus clang and its sanitizer and libFuzzer runtimes (the SHOW_FUZZ build)
 #   ./setup.sh --web    that, plus emscripten, chromium and what building the wasm libraries needs; adds a
@@ -24,10 +25,11 @@ packages=(
 # loads EGL at run time: no library dependency brings it in.
 egl_packages=(libegl1 libegl-mesa0)
 # The tests' and benchmarks' libraries, the programs the end-to-end tests and the window-manager sweep
-# start, and a sound server for the test that plays through one.
-test_packages=(libgtest-dev googletest libbenchmark-dev libebur128-dev xdotool lame imagemagick ffmpeg openbox
-  x11-utils pulseaudio pulseaudio-utils "${egl_packages[@]}")
-capture_packages=(ffmpeg "${egl_packages[@]}")
+# start, a sound server for the test that plays through one, and an ssh server for the test that runs
+# a capture's chunks on "other machines" on the loopback address.
+capture_packages=(ffmpeg parallel rsync openssh-client "${egl_packages[@]}")
+test_packages=(libgtest-dev googletest libbenchmark-dev libebur128-dev xdotool lame imagemagick openbox
+  x11-utils pulseaudio pulseaudio-utils openssh-server "${capture_packages[@]}")
 package_packages=(dpkg-dev debootstrap)
 fuzz_packages=(clang libclang-rt-14-dev)
 # nodejs brings npm with it when it comes from outside Debian (and then conflicts with Debian's npm).

@@ -264,3 +264,9 @@ size_t SndfileDecoder::read(float* out, size_t maxFrames)
     if (delivered_ == frames_ || failed) finished_ = true;
     return got;
 }
+
+std::string listenerDecoderVersions()
+{
+    const std::string samplerate = src_get_version();
+    return std::string(sf_version_string()) + ", " + samplerate.substr(0, samplerate.find(' '));
+}

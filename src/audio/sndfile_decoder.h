@@ -3,6 +3,7 @@
 // resampled by libsamplerate, mono doubled, more channels mixed down to two. Tags and cover art are
 // never read as sound.
 #pragma once
+#include <string>
 #include <vector>
 
 #include "audio/track_decoder.h"
@@ -18,6 +19,9 @@ struct StereoWeights {
     std::vector<float> left, right;   // one per channel of the file
 };
 StereoWeights stereoWeights(int channels, const std::vector<int>& channelMap, bool vorbisOrder);
+
+// --- What decodes (a listener's samples depend on both libraries' versions)
+std::string listenerDecoderVersions();   // e.g. "libsndfile-1.2.0, libsamplerate-0.2.2 (c) 2002-2008 ..."
 
 class SndfileDecoder final : public TrackDecoder {
 public:

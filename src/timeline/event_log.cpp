@@ -35,8 +35,15 @@ std::string jsonString(const std::string& s)
 
 EventLog::EventLog(std::FILE* out) : out_(out) {}
 
+void EventLog::writeOnly(long firstFrame, long lastFrame)
+{
+    first_ = firstFrame;
+    last_ = lastFrame;
+}
+
 void EventLog::line(const std::string& text)
 {
+    if (frame_ < first_ || frame_ > last_) return;
     std::fputs(text.c_str(), out_);
     std::fputc('\n', out_);
 }

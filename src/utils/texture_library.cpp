@@ -2,6 +2,8 @@
 // blend, library, then (after the cue list) the closing image.
 #include "utils/texture_library.h"
 
+#include <iterator>
+
 #include "utils/format.h"
 #include "utils/texture.h"
 
@@ -22,13 +24,29 @@ void loadTextureLibrary()
     for (const std::string& name : TextureLibrary.fileNames) TextureLibrary.textures.push_back(loadTexture(name.c_str()));
 }
 
+namespace {
+std::string electroFileName(int i) { return formatString("ec%d.png", i); }
+std::string blendFileName(int i) { return formatString("blend%02d.png", i); }
+constexpr const char* EndFileName = "end.png";
+}  // namespace
+
 void loadNumberedTextures()
 {
-    for (int i = 0; i < ElectroTextureCount; ++i) ElectroTextures[i] = loadTexture(formatString("ec%d.png", i).c_str());
-    for (int i = 0; i < BlendTextureCount; ++i) BlendTextures[i] = loadTexture(formatString("blend%02d.png", i).c_str());
+    for (int i = 0; i < ElectroTextureCount; ++i) ElectroTextures[i] = loadTexture(electroFileName(i).c_str());
+    for (int i = 0; i < BlendTextureCount; ++i) BlendTextures[i] = loadTexture(blendFileName(i).c_str());
 }
 
-void loadEndTexture() { EndTexture = loadTexture("end.png"); }
+void loadEndTexture() { EndTexture = loadTexture(EndFileName); }
+
+std::vector<std::string> textureFileNames()
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < ElectroTextureCount; ++i) names.push_back(electroFileName(i));
+    for (int i = 0; i < BlendTextureCount; ++i) names.push_back(blendFileName(i));
+    names.insert(names.end(), std::begin(LibraryFileNames), std::end(LibraryFileNames));
+    names.emplace_back(EndFileName);
+    return names;
+}
 
 uint32_t findTexture(const std::string& fileName)
 {

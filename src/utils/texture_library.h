@@ -29,6 +29,9 @@ void loadTextureLibrary();     // fills TextureLibrary from LibraryFileNames
 void loadNumberedTextures();   // fills ElectroTextures, then BlendTextures
 void loadEndTexture();         // fills EndTexture
 
+// --- Files
+std::vector<std::string> textureFileNames();   // every image the textures are loaded from, in load order
+
 // --- Lookup
 constexpr uint32_t NoTexture = 0;  // GL never hands out 0 as a texture name
 uint32_t findTexture(const std::string& fileName);  // first exact match in TextureLibrary, else NoTexture

@@ -1,5 +1,6 @@
-// showcap's pure pieces: option parsing and its messages, the contact sheet's layout and labels, the
-// WAV header, and the hand-over to the writer thread.
+// showcap's pure pieces: option parsing and its messages, the cut into chunks and the join's check of
+// the segments, the contact sheet's layout and labels, the WAV header, and the hand-over to the writer
+// thread.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "capture_options.h"
+#include "chunks.h"
 #include "contact_sheet.h"
 #include "frame_sink.h"
 #include "frame_writer.h"
@@ -61,6 +63,16 @@ TEST(CaptureOptions, DefaultsAndEveryOption)
     EXPECT_EQ(o.hashes, "h.txt");
     EXPECT_EQ(o.preset, "slow");
     EXPECT_TRUE(o.quiet);
+
+    ASSERT_TRUE(parse({"--chunk", "2/5", "--last-frame", "900", "--plan", "--version"}, o, error)) << error;
+    EXPECT_TRUE(o.plan);
+    EXPECT_TRUE(o.version);
+    EXPECT_EQ(o.chunk.index, 2);
+    EXPECT_EQ(o.chunk.count, 5);
+    EXPECT_EQ(o.lastFrame, 900);
+
+    ASSERT_TRUE(parse({"--join", "parts", "-o", "x.mp4", "--data", "d", "-q"}, o, error)) << error;
+    EXPECT_EQ(o.join, "parts");
 }
 
 TEST(CaptureOptions, BadInputSaysWhatIsWrong)
@@ -76,6 +88,64 @@ TEST(CaptureOptions, BadInputSaysWhatIsWrong)
     EXPECT_NE(errorFor({"--from", "20", "--to", "10"}).find("before"), std::string::npos);
     EXPECT_NE(errorFor({"--sheet-every", "0"}).find("--sheet-every"), std::string::npos);
     EXPECT_NE(errorFor({"--preset", "quick"}).find("--preset"), std::string::npos);
+    for (const char* chunk : {"0/3", "4/3", "a/b", "3", "1/0", "-1/3", "1/ 3", "1/10000", ""})
+        EXPECT_NE(errorFor({"--chunk", chunk}).find("--chunk wants K/N"), std::string::npos) << chunk;
+    EXPECT_NE(errorFor({"--chunk", "1/2", "--join", "d"}).find("not both"), std::string::npos);
+    EXPECT_NE(errorFor({"--join", "d", "--fps", "30"}).find("not --fps"), std::string::npos)
+        << "the segments' rate would be overridden silently";
+    EXPECT_NE(errorFor({"--chunk", "1/2", "--contact-sheet", "s.png"}).find("run of its own"), std::string::npos);
+    EXPECT_NE(errorFor({"--last-frame", "10"}).find("goes with --chunk"), std::string::npos);
+    EXPECT_NE(errorFor({"--chunk", "1/2", "--last-frame", "1.5"}).find("--last-frame"), std::string::npos);
+}
+
+// Every cut of a range into chunks, labelled as the chunks label their segments, is one whole cut
+// to the join; a segment missing, twice, or out of step with its neighbour is not.
+TEST(CaptureChunks, PiecesJoinBackExactlyAndBadSetsAreRefused)
+{
+    for (long frames = 1; frames <= 40; ++frames)
+        for (int count = 1; count <= frames; ++count) {
+            const FrameRange whole{7, 7 + frames - 1};
+            std::vector<SegmentLabel> labels;
+            for (int k = count; k >= 1; --k) {  // in any order
+                const FrameRange r = chunkRange(whole, {k, count});
+                ASSERT_GE(r.count(), frames / count) << frames << " frames, chunk " << k << "/" << count;
+                ASSERT_LE(r.count(), frames / count + 1) << frames << " frames, chunk " << k << "/" << count;
+                SegmentLabel label;
+                ASSERT_TRUE(parseSegmentLabel(segmentLabel({{k, count}, r, 30}) + "\n", label));
+                labels.push_back(label);
+            }
+            FrameRange joined;
+            std::string error;
+            ASSERT_TRUE(checkSegments(labels, joined, error)) << frames << "/" << count << ": " << error;
+            EXPECT_EQ(joined.first, whole.first);
+            EXPECT_EQ(joined.last, whole.last);
+        }
+
+    const std::vector<SegmentLabel> good = {{{1, 3}, {0, 9}, 30}, {{2, 3}, {10, 19}, 30}, {{3, 3}, {20, 29}, 30}};
+    struct Case {
+        const char* fault;
+        std::vector<SegmentLabel> labels;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"a chunk missing", {good[0], good[2]}, "chunk 2/3 is missing"},
+        {"the last missing", {good[0], good[1]}, "chunk 3/3 is missing"},
+        {"a chunk twice", {good[0], good[1], good[1], good[2]}, "twice"},
+        {"a frame doubled at a seam", {good[0], {{2, 3}, {9, 19}, 30}, good[2]}, "not right after"},
+        {"a frame lost at a seam", {good[0], good[1], {{3, 3}, {21, 29}, 30}}, "not right after"},
+        {"another cut", {good[0], good[1], {{3, 4}, {20, 29}, 30}}, "different captures"},
+        {"another frame rate", {good[0], good[1], {{3, 3}, {20, 29}, 60}}, "different captures"},
+    };
+    for (const Case& c : cases) {
+        std::vector<SegmentLabel> labels = c.labels;
+        FrameRange joined;
+        std::string error;
+        EXPECT_FALSE(checkSegments(labels, joined, error)) << c.fault;
+        EXPECT_NE(error.find(c.message), std::string::npos) << c.fault << ": " << error;
+    }
+    SegmentLabel label;
+    EXPECT_FALSE(parseSegmentLabel("showcap chunk 2/3 frames 10-19 fps 30 and more", label));
+    EXPECT_FALSE(parseSegmentLabel("Lavf59.27.100", label)) << "an ordinary MP4's comment";
 }
 
 TEST(ContactSheetLayout, ThumbnailsAveragedInAGridWithLabels)

@@ -11,7 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <sys/wait.h>
 
 #include "audio/analyser.h"
 #include "audio/decoded_track.h"
@@ -26,13 +29,13 @@
 #include "utils/draw.h"
 #include "timeline/event_log.h"
 #include "utils/format.h"
+#include "utils/texture_library.h"
 #include "utils/video.h"
 
 namespace fs = std::filesystem;
 
-uint64_t frameHash(const uint8_t* bytes, size_t size)
+uint64_t frameHash(const uint8_t* bytes, size_t size, uint64_t h)
 {
-    uint64_t h = 1469598103934665603ull;
     for (size_t i = 0; i < size; ++i) {
         h ^= bytes[i];
         h *= 1099511628211ull;
@@ -101,12 +104,126 @@ void readFrame(Frame& frame, int width, int height)
         std::copy_n(&bottomUp[size_t(height - 1 - y) * row], row, &frame.rgb[size_t(y) * row]);
 }
 
-int fail(const std::string& message)
+// The last frame of a run that writes nothing, stopped after stopAfter (-1: at the show's end): the
+// whole show logic squeezed into one pixel, in a child process so this one's show starts untouched.
+// -1 when the child failed. Called before any thread or GL context exists, so fork is safe.
+long simulatedLastFrame(int fps, const DecodedTrack& track, const ShowScore& score, long stopAfter)
+{
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        initVideo(ShowWidth, ShowHeight, false);
+        startShow(score);
+        SpectrumAnalyser analyser;
+        SteppedRunOptions run;
+        run.framesPerSecond = fps;
+        run.trackLengthMs = track.lengthMs();
+        run.spectrumAt = [&](uint32_t positionMs, float* out) { spectrumAt(track, positionMs, analyser, out); };
+        run.lastFrame = stopAfter;
+        run.looksAt = [](long) { return false; };
+        long last = -1;
+        {
+            SteppedRun show(run);
+            show.runToEnd();
+            last = show.frame() - 1;
+        }
+        closeVideo();
+        const bool sent = write(fds[1], &last, sizeof last) == ssize_t(sizeof last);
+        _exit(sent ? 0 : 1);
+    }
+    close(fds[1]);
+    long last = -1;
+    const bool got = pid > 0 && read(fds[0], &last, sizeof last) == ssize_t(sizeof last);
+    close(fds[0]);
+    int status = 0;
+    if (pid > 0) waitpid(pid, &status, 0);
+    return got && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? last : -1;
+}
+
+// The frames a chunk or --plan writes: from --from to --to, or to the show's end, found by simulating
+// the show logic unless --last-frame says where it is or the music alone reaches --to; of those, the
+// chunk's share.
+bool writtenRange(const CaptureOptions& o, const DecodedTrack& track, const ShowScore& score, FrameRange& range,
+                  std::string& error)
+{
+    range.first = std::lround(o.from * o.fps);
+    range.last = o.to >= 0 ? std::lround(o.to * o.fps) : -1;
+    if (o.lastFrame >= 0) {
+        range.last = o.lastFrame;
+    } else if (!(range.last >= 0 && musicReaches(range.last, o.fps, track.lengthMs()))) {
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        range.last = simulatedLastFrame(o.fps, track, score, range.last);
+        if (range.last < 0) {
+            error = "the simulated run to the show's end failed";
+            return false;
+        }
+    }
+    const int pieces = std::max(1, o.chunk.count);
+    if (range.count() < pieces) {
+        error = formatString("frames %ld to %ld: too few to cut into %d chunks", range.first, range.last, pieces);
+        return false;
+    }
+    if (o.chunk.count > 0) range = chunkRange(range, o.chunk);
+    return true;
+}
+
+bool writeText(const std::string& path, const std::string& text)
+{
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    if (!f) return false;
+    const bool written = std::fputs(text.c_str(), f) >= 0;
+    return std::fclose(f) == 0 && written;
+}
+}  // namespace
+
+int reportFailure(const std::string& message)
 {
     std::fprintf(stderr, "showcap: %s\n", message.c_str());
     return 1;
 }
-}  // namespace
+
+AudioRange audioOfFrames(const DecodedTrack& track, long firstFrame, long lastFrame, int fps)
+{
+    const size_t firstSample = std::min<size_t>(size_t(double(firstFrame) / fps * MusicSampleRate), track.frames());
+    size_t count = track.frames() - firstSample;
+    if (lastFrame >= 0) count = std::min(count, size_t(double(lastFrame - firstFrame + 1) / fps * MusicSampleRate));
+    return {track.samples.data() + firstSample * MusicChannels, count};
+}
+
+uint64_t dataDigest(const std::string& dataDir, std::string& error)
+{
+    std::vector<std::string> names = {TrackFileName};
+    for (const std::string& n : textureFileNames()) names.push_back(n);
+    uint64_t h = FnvStart;
+    std::vector<uint8_t> bytes;
+    for (const std::string& name : names) {
+        std::ifstream f(dataDir + "/" + name, std::ios::binary);
+        if (!f) {
+            error = "can't read " + name + " in " + dataDir;
+            return 0;
+        }
+        bytes.assign(name.begin(), name.end());
+        bytes.push_back(0);  // so that moving bytes from one file's end to the next's start changes the digest
+        bytes.insert(bytes.end(), std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+        h = frameHash(bytes.data(), bytes.size(), h);
+    }
+    return h;
+}
+
+std::string glRenderer()
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    initVideo(ShowWidth, ShowHeight, false);
+    auto text = [](GLenum name) {
+        const GLubyte* s = glGetString(name);
+        return s ? std::string(reinterpret_cast<const char*>(s)) : std::string("?");
+    };
+    const std::string renderer = text(GL_RENDERER) + ", OpenGL " + text(GL_VERSION);
+    closeVideo();
+    return renderer;
+}
 
 int runCapture(const CaptureOptions& o)
 {
@@ -114,8 +231,8 @@ int runCapture(const CaptureOptions& o)
 
     VideoFormat format = o.format;
     if (format == VideoFormat::Auto) format = ffmpegAvailable() ? VideoFormat::Mp4 : VideoFormat::Png;
-    if (format == VideoFormat::Mp4 && !ffmpegAvailable())
-        return fail("the ffmpeg program is not installed (apt-get install ffmpeg), or use --format png");
+    if (format == VideoFormat::Mp4 && !ffmpegAvailable() && !o.plan)
+        return reportFailure("the ffmpeg program is not installed (apt-get install ffmpeg), or use --format png");
     std::string output = o.output;
     if (output.empty()) output = format == VideoFormat::Mp4 ? "show.mp4" : "show-frames";
     output = absolute(output);
@@ -124,13 +241,13 @@ int runCapture(const CaptureOptions& o)
 
     std::error_code ec;
     fs::current_path(o.dataDir, ec);
-    if (ec) return fail("can't use data directory " + o.dataDir + ": " + ec.message());
+    if (ec) return reportFailure("can't use data directory " + o.dataDir + ": " + ec.message());
 
     DecodedTrack track;
     ShowScore score = builtInScore();
     if (trackPath.empty()) {
         if (const int result = decodeTrack(TrackFileName, track); result != 0)
-            return fail(formatString("can't use %s in %s: %s", TrackFileName, o.dataDir.c_str(), musicErrorText(result)));
+            return reportFailure(formatString("can't use %s in %s: %s", TrackFileName, o.dataDir.c_str(), musicErrorText(result)));
     } else {
         std::string message;
         if (readListenerShow("showcap", trackPath, &track, score, message, o.quiet)) {
@@ -140,8 +257,20 @@ int runCapture(const CaptureOptions& o)
     }
 
     const long firstFrame = std::lround(o.from * o.fps);
-    const long lastFrame = o.to >= 0 ? std::lround(o.to * o.fps) : -1;
+    const long toFrame = o.to >= 0 ? std::lround(o.to * o.fps) : -1;
     const double fromSeconds = double(firstFrame) / o.fps;
+
+    const bool cut = o.chunk.count > 0;
+    FrameRange range;  // a chunk's frames, or --plan's
+    std::string error;
+    if ((cut || o.plan) && !writtenRange(o, track, score, range, error)) return reportFailure(error);
+    if (o.plan) {
+        std::printf("frames %ld %ld\n", range.first, range.last);
+        return 0;
+    }
+    const bool lastChunk = cut && o.chunk.index == o.chunk.count;
+    const long writeFrom = cut ? range.first : firstFrame, writeTo = cut ? range.last : toFrame;
+    const SegmentLabel label{o.chunk, range, o.fps};
 
     std::unique_ptr<FrameSink> sink;
     auto removeFile = [](std::string* path) {
@@ -151,39 +280,41 @@ int runCapture(const CaptureOptions& o)
     std::unique_ptr<std::string, decltype(removeFile)> trackWav(nullptr, removeFile);   // removed however the run ends
     if (format == VideoFormat::Mp4) {
         // Without an end the audio runs to the track's end; the video may go on past it (the fade and
-        // the closing screen), which players show over silence.
-        const double duration = lastFrame >= 0 ? double(lastFrame - firstFrame + 1) / o.fps : track.frames() / 44100.0;
-        // A listener's track goes to ffmpeg as the show heard it, decoded and at 44.1 kHz, so the
-        // video's sound is the very samples its pictures follow.
-        std::string audioPath = fs::absolute(TrackFileName).string();
-        if (!trackPath.empty()) {
-            audioPath = output + ".track.wav";
-            std::string error;
-            if (!writeWav(audioPath, {track.samples.data(), size_t(track.frames())}, error)) return fail(error);
-            trackWav.reset(new std::string(audioPath));
+        // the closing screen), which players show over silence. A chunk's segment has no sound: the
+        // join writes it once for the whole range.
+        Mp4Audio audio;
+        if (!cut) {
+            audio.trackPath = fs::absolute(TrackFileName).string();
+            audio.fromSeconds = fromSeconds;
+            audio.durationSeconds = toFrame >= 0 ? double(toFrame - firstFrame + 1) / o.fps : track.frames() / 44100.0;
+            // A listener's track goes to ffmpeg as the show heard it, decoded and at 44.1 kHz, so the
+            // video's sound is the very samples its pictures follow.
+            if (!trackPath.empty()) {
+                audio.trackPath = output + ".track.wav";
+                if (!writeWav(audio.trackPath, {track.samples.data(), size_t(track.frames())}, error))
+                    return reportFailure(error);
+                trackWav.reset(new std::string(audio.trackPath));
+            }
         }
-        sink = makeMp4Sink(output, o.width, o.height, o.fps, o.preset, audioPath, fromSeconds, duration);
+        sink = makeMp4Sink(output, o.width, o.height, o.fps, o.preset, audio, cut ? segmentLabel(label) : "");
     } else if (format == VideoFormat::Png) {
-        const size_t firstSample = std::min<size_t>(size_t(fromSeconds * 44100), track.frames());
-        size_t count = track.frames() - firstSample;
-        if (lastFrame >= 0) count = std::min(count, size_t(double(lastFrame - firstFrame + 1) / o.fps * 44100));
-        sink = makePngSink(output, {track.samples.data() + firstSample * 2, count});
+        sink = makePngSink(output, cut ? AudioRange{} : audioOfFrames(track, firstFrame, toFrame, o.fps));
     } else {
         sink = makeNullSink();
     }
-    if (!sink->error().empty()) return fail(sink->error());
+    if (!sink->error().empty()) return reportFailure(sink->error());
 
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> events(nullptr, std::fclose), hashes(nullptr, std::fclose);
     if (!eventsPath.empty() && !(events.reset(std::fopen(eventsPath.c_str(), "w")), events))
-        return fail("can't write " + eventsPath);
+        return reportFailure("can't write " + eventsPath);
     if (!hashesPath.empty() && !(hashes.reset(std::fopen(hashesPath.c_str(), "w")), hashes))
-        return fail("can't write " + hashesPath);
+        return reportFailure("can't write " + hashesPath);
 
     // The offscreen driver gives a GL context with no X server; the sound device is never opened.
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     initVideo(ShowWidth, ShowHeight, false, o.width, o.height);
     if (outputWidth() != o.width || outputHeight() != o.height)
-        return fail(formatString("the GL here can't draw %dx%d frames (it gave %dx%d)", o.width, o.height, outputWidth(),
+        return reportFailure(formatString("the GL here can't draw %dx%d frames (it gave %dx%d)", o.width, o.height, outputWidth(),
                                  outputHeight()));
     startShow(score);
 
@@ -197,7 +328,7 @@ int runCapture(const CaptureOptions& o)
     progress.startedAt = secondsNow();
     // The show runs on past the music while the last effects fade, then 2.1 s of closing screen.
     const double expectedFrames = (track.lengthMs() / 1000.0 + 2.1) * o.fps;
-    const double rangeFrames = lastFrame >= 0 ? double(lastFrame + 1) : expectedFrames;
+    const double rangeFrames = writeTo >= 0 ? double(writeTo + 1) : expectedFrames;
     // Hashing and encoding run on the writer's thread while the next frame is drawn.
     FrameWriter writer([&](const Frame& f) {
         if (hashes)
@@ -209,18 +340,21 @@ int runCapture(const CaptureOptions& o)
 
     // Which frames are looked at: written ones, unless nothing is written, and contact-sheet ones.
     const bool writesFrames = format != VideoFormat::None || !hashesPath.empty();
-    auto inRange = [&](long n) { return writesFrames && n >= firstFrame && (lastFrame < 0 || n <= lastFrame); };
+    auto inRange = [&](long n) { return writesFrames && n >= writeFrom && (writeTo < 0 || n <= writeTo); };
     auto onSheet = [&](long n) {
-        return !sheetPath.empty() && n >= firstFrame && (lastFrame < 0 || n <= lastFrame) && (n - firstFrame) % sheetEvery == 0;
+        return !sheetPath.empty() && n >= firstFrame && (toFrame < 0 || n <= toFrame) && (n - firstFrame) % sheetEvery == 0;
     };
     std::unique_ptr<EventLog> log;
     if (events) log = std::make_unique<EventLog>(events.get());
+    // The whole run's log holds the lead-in's events too: the first chunk's share begins at frame 0.
+    if (log && cut) log->writeOnly(o.chunk.index == 1 ? 0 : range.first, range.last);
 
     SteppedRunOptions run;
     run.framesPerSecond = o.fps;
     run.trackLengthMs = track.lengthMs();
     run.spectrumAt = [&](uint32_t positionMs, float* out) { spectrumAt(track, positionMs, analyser, out); };
-    run.lastFrame = lastFrame;
+    // The last chunk stops as the whole run would, so its end checks the end the cut was made for.
+    run.lastFrame = cut && !lastChunk ? range.last : toFrame;
     run.looksAt = [&](long n) { return inRange(n) || onSheet(n); };
     run.observer = log.get();
     run.onFrameEnd = [&](long n) {
@@ -243,10 +377,16 @@ int runCapture(const CaptureOptions& o)
     }
     closeVideo();
 
-    if (!writer.finish()) return fail(sink->error());
-    if (!sink->finish()) return fail(sink->error());
-    std::string error;
-    if (!sheetPath.empty() && !sheet.save(sheetPath, error)) return fail(error);
+    if (!writer.finish()) return reportFailure(sink->error());
+    if (!sink->finish()) return reportFailure(sink->error());
+    if (cut && framesRun - 1 != range.last)
+        return reportFailure(formatString("the show ended at frame %ld, not at frame %ld as the cut into chunks "
+                                          "assumed: are the build and the data the same as where it was planned?",
+                                          framesRun - 1, range.last));
+    if (cut && format == VideoFormat::Png &&
+        !writeText(output + formatString("/chunk-%d-of-%d.txt", o.chunk.index, o.chunk.count), segmentLabel(label) + "\n"))
+        return reportFailure("can't write the chunk's label in " + output);
+    if (!sheetPath.empty() && !sheet.save(sheetPath, error)) return reportFailure(error);
     progress.done(framesRun, secondsNow());
     return 0;
 }

@@ -36,6 +36,14 @@ bool parseSize(const std::string& text, int& width, int& height)
     return true;
 }
 
+bool parseWhole(const std::string& text, double low, double high, long& value)
+{
+    double v = 0;
+    if (!parseNumber(text, v) || v != std::floor(v) || v < low || v > high) return false;
+    value = long(v);
+    return true;
+}
+
 bool parseFormat(const std::string& text, VideoFormat& format)
 {
     if (text == "auto") format = VideoFormat::Auto;
@@ -43,6 +51,36 @@ bool parseFormat(const std::string& text, VideoFormat& format)
     else if (text == "png") format = VideoFormat::Png;
     else if (text == "none") format = VideoFormat::None;
     else return false;
+    return true;
+}
+
+// Options that make no sense together. The join takes its frames, rate and range from the segments,
+// so any option that shapes a capture is refused there rather than silently ignored.
+bool checkCombinations(const CaptureOptions& o, std::string& error)
+{
+    if (o.chunk.count > 0 && !o.join.empty()) {
+        error = "--chunk cuts a capture and --join puts one together: not both at once";
+        return false;
+    }
+    if (!o.join.empty()) {
+        constexpr const char* JoinOptions[] = {"--join", "-o", "--output", "-d", "--data", "-q", "--quiet",
+                                               "-t", "--track", "-h", "--help"};
+        for (const std::string& g : o.given)
+            if (std::find(std::begin(JoinOptions), std::end(JoinOptions), g) == std::end(JoinOptions)) {
+                error = "--join takes only -o, --data, --track and --quiet (the frames, their rate and range come "
+                        "from the segments), not " + g;
+                return false;
+            }
+    }
+    if (o.chunk.count > 0 && !o.contactSheet.empty()) {
+        error = "--contact-sheet spans the whole range: make it in a run of its own without --chunk (with "
+                "--format none it draws only the sheet's frames)";
+        return false;
+    }
+    if (o.lastFrame >= 0 && o.chunk.count == 0) {
+        error = "--last-frame goes with --chunk";
+        return false;
+    }
     return true;
 }
 }  // namespace
@@ -62,6 +100,7 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
             return true;
         };
         std::string v;
+        if (!arg.empty() && arg[0] == '-') out.given.push_back(arg);
         if (arg == "-h" || arg == "--help") {
             out.help = true;
         } else if (arg == "-q" || arg == "--quiet") {
@@ -77,9 +116,9 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
                 return false;
             }
         } else if (arg == "-r" || arg == "--fps") {
-            double fps = 0;
+            long fps = 0;
             if (!value(v)) return false;
-            if (!parseNumber(v, fps) || fps != std::floor(fps) || fps < 1 || fps > 240) {
+            if (!parseWhole(v, 1, 240, fps)) {
                 error = "--fps wants a whole number from 1 to 240, not '" + v + "'";
                 return false;
             }
@@ -124,6 +163,25 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
             if (!value(out.events)) return false;
         } else if (arg == "--hashes") {
             if (!value(out.hashes)) return false;
+        } else if (arg == "--chunk") {
+            if (!value(v)) return false;
+            if (!parseChunkSpec(v, out.chunk)) {
+                error = formatString("--chunk wants K/N, the K-th of N ranges (1 <= K <= N <= %d), not '%s'", MaxChunks,
+                                     v.c_str());
+                return false;
+            }
+        } else if (arg == "--last-frame") {
+            if (!value(v)) return false;
+            if (!parseWhole(v, 0, 1e9, out.lastFrame)) {
+                error = "--last-frame wants a frame number (as --plan prints it), not '" + v + "'";
+                return false;
+            }
+        } else if (arg == "--plan") {
+            out.plan = true;
+        } else if (arg == "--join") {
+            if (!value(out.join)) return false;
+        } else if (arg == "--version") {
+            out.version = true;
         } else {
             error = "unknown option '" + arg + "' (see showcap --help)";
             return false;
@@ -133,7 +191,7 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
         error = "--to comes before --from";
         return false;
     }
-    return true;
+    return checkCombinations(out, error);
 }
 
 const char* captureUsage()
@@ -169,10 +227,27 @@ Music:
   -t, --track FILE         the show to your own track (WAV, FLAC, Ogg Vorbis, Opus or MP3, at most
                            20 minutes) instead of its own: its cues are found in it first
 
+Cut into chunks (rendered apart, on other cores or machines, then joined; capture.sh --parallel N
+and --hosts FILE run them, see tools/showcap/parallel-capture.sh --help):
+      --chunk K/N          only the K-th of N consecutive ranges of the frames the same command
+                           without --chunk writes: PNG frames numbered as in the whole run, or an
+                           MP4 segment (video only) that joins without a seam. Its --hashes and
+                           --events hold its own frames (chunk 1 also the events before --from), so
+                           the chunks' lists, put one after another, are the whole run's
+      --plan               print the frames the run writes ("frames FIRST LAST") and write nothing;
+                           without --to this simulates the show to its end (about 5 s at 60 fps)
+      --last-frame N       with --chunk: the LAST that --plan printed, so each chunk need not find it
+      --join PATH          put the segments together: PATH is a directory holding the MP4 segments
+                           or the PNG chunks' directories, or a file listing them, one a line. The
+                           sound is written once, from the track, for the whole range. Takes only
+                           -o, --data, --track (the same as the chunks had) and --quiet
+
 Other:
   -d, --data DIR           the show's files: bass_300808.mp3 and the 36 images
                            (default: the installed show's data folder, else .)
   -q, --quiet              no progress line
+      --version            the version, source commit, a digest of the track and images in --data
+                           and the GL renderer: what the frames depend on, to compare machines
   -h, --help               this text
 )";
         t.replace(t.find("%PRESET%"), 8, DefaultEncoderPreset);

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "chunks.h"
+
 enum class VideoFormat {
     Auto,   // MP4 when ffmpeg is installed, else PNG frames + WAV
     Mp4,    // H.264 + AAC through the ffmpeg program
@@ -32,7 +34,13 @@ struct CaptureOptions {
     std::string events;            // JSON-lines path, or empty
     std::string hashes;            // per-frame hash list path, or empty
     bool quiet = false;            // no progress line
+    ChunkSpec chunk;               // one of a cut capture's ranges; count 0: the whole range
+    long lastFrame = -1;           // the run's last written frame as --plan printed it; -1: found here
+    bool plan = false;             // print the frames the run would write, write nothing
+    std::string join;              // segments to put together (a directory or a list file); empty: capture
+    bool version = false;          // print what a capture's frames depend on
     bool help = false;
+    std::vector<std::string> given;  // every option on the command line, as written, in order
 };
 
 constexpr int MaxCaptureSide = 7680;   // pixels: 8K across, the largest size video sites take

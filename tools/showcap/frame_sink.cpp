@@ -3,9 +3,7 @@
 #include "frame_sink.h"
 
 #include <png.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "child_program.h"
 #include "utils/format.h"
 
 namespace {
@@ -28,102 +27,50 @@ std::string numberText(double v)
 
 class Mp4Sink : public FrameSink {
 public:
-    Mp4Sink(const std::string& path, int width, int height, int fps, const std::string& preset,
-            const std::string& trackPath, double from, double duration)
+    Mp4Sink(const std::string& path, int width, int height, int fps, const std::string& preset, const Mp4Audio& audio,
+            const std::string& label)
+        : ffmpeg_(arguments(path, width, height, fps, preset, audio, label), path + ".ffmpeg.log")
     {
-        logPath_ = path + ".ffmpeg.log";
-        std::vector<std::string> args = {
-            "ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
-            "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", formatString("%dx%d", width, height),
-            "-framerate", std::to_string(fps), "-i", "pipe:0",
-            "-ss", numberText(from), "-t", numberText(duration), "-i", trackPath,
-            "-map", "0:v", "-map", "1:a?",
-            "-c:v", "libx264", "-preset", preset, "-crf", "18", "-pix_fmt", "yuv420p",
-            "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", path};
-        int fds[2];
-        if (pipe(fds) != 0) {
-            error_ = "can't make a pipe for ffmpeg";
-            return;
-        }
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(fds[0], 0);
-            close(fds[0]);
-            close(fds[1]);
-            if (FILE* log = std::fopen(logPath_.c_str(), "w")) {
-                dup2(fileno(log), 1);
-                dup2(fileno(log), 2);
-            }
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execvp("ffmpeg", argv.data());
-            _exit(127);
-        }
-        close(fds[0]);
-        if (pid_ < 0) {
-            close(fds[1]);
-            error_ = "can't start ffmpeg";
-            return;
-        }
-        stdin_ = fds[1];
-    }
-
-    ~Mp4Sink() override
-    {
-        if (stdin_ >= 0) close(stdin_);
-        if (pid_ > 0 && !reaped_) waitpid(pid_, nullptr, 0);
+        if (!ffmpeg_.started()) error_ = "can't start ffmpeg";
     }
 
     bool write(const Frame& frame) override
     {
-        if (stdin_ < 0) return false;
-        const uint8_t* p = frame.rgb.data();
-        size_t left = frame.rgb.size();
-        while (left > 0) {
-            const ssize_t n = ::write(stdin_, p, left);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                error_ = "ffmpeg stopped reading frames: " + ffmpegLog();
-                return false;
-            }
-            p += n;
-            left -= size_t(n);
+        if (!ffmpeg_.write(frame.rgb.data(), frame.rgb.size())) {
+            error_ = "ffmpeg stopped reading frames: " + ffmpeg_.log();
+            return false;
         }
         return true;
     }
 
     bool finish() override
     {
-        if (stdin_ < 0) return false;
-        close(stdin_);
-        stdin_ = -1;
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        reaped_ = true;
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            error_ = "ffmpeg failed: " + ffmpegLog();
+        if (!ffmpeg_.finish()) {
+            error_ = "ffmpeg failed: " + ffmpeg_.log();
             return false;
         }
-        std::remove(logPath_.c_str());
         return true;
     }
 
 private:
-    std::string ffmpegLog() const
+    static std::vector<std::string> arguments(const std::string& path, int width, int height, int fps,
+                                              const std::string& preset, const Mp4Audio& audio, const std::string& label)
     {
-        std::ifstream f(logPath_);
-        std::stringstream s;
-        s << f.rdbuf();
-        std::string text = s.str();
-        while (!text.empty() && text.back() == '\n') text.pop_back();
-        return text.empty() ? "(no message; see " + logPath_ + ")" : text;
+        std::vector<std::string> args = {
+            "ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
+            "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", formatString("%dx%d", width, height),
+            "-framerate", std::to_string(fps), "-i", "pipe:0"};
+        if (!audio.trackPath.empty())
+            args.insert(args.end(), {"-ss", numberText(audio.fromSeconds), "-t", numberText(audio.durationSeconds), "-i",
+                                     audio.trackPath, "-map", "0:v", "-map", "1:a?"});
+        args.insert(args.end(), {"-c:v", "libx264", "-preset", preset, "-crf", "18", "-pix_fmt", "yuv420p"});
+        if (!audio.trackPath.empty()) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
+        if (!label.empty()) args.insert(args.end(), {"-metadata", "comment=" + label});
+        args.insert(args.end(), {"-movflags", "+faststart", path});
+        return args;
     }
 
-    pid_t pid_ = -1;
-    int stdin_ = -1;
-    bool reaped_ = false;
-    std::string logPath_;
+    ChildProgram ffmpeg_;
 };
 
 class PngSink : public FrameSink {
@@ -134,7 +81,7 @@ public:
             error_ = "can't make directory " + directory + ": " + std::strerror(errno);
             return;
         }
-        ok_ = writeWav(directory + "/track.wav", audio, error_);
+        ok_ = !audio.samples || writeWav(directory + "/track.wav", audio, error_);
     }
 
     bool write(const Frame& frame) override
@@ -166,10 +113,9 @@ void putLe(std::string& out, uint32_t value, int bytes)
 }  // namespace
 
 std::unique_ptr<FrameSink> makeMp4Sink(const std::string& path, int width, int height, int fps,
-                                       const std::string& preset, const std::string& trackPath, double fromSeconds,
-                                       double durationSeconds)
+                                       const std::string& preset, const Mp4Audio& audio, const std::string& label)
 {
-    return std::make_unique<Mp4Sink>(path, width, height, fps, preset, trackPath, fromSeconds, durationSeconds);
+    return std::make_unique<Mp4Sink>(path, width, height, fps, preset, audio, label);
 }
 
 std::unique_ptr<FrameSink> makePngSink(const std::string& directory, AudioRange audio)

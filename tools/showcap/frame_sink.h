@@ -31,11 +31,17 @@ protected:
 };
 
 // --- Sinks
-// ffmpeg encodes H.264 (libx264 at CRF 18 with the given speed preset) + AAC; the audio is the
-// track from fromSeconds, cut to the video's length.
-std::unique_ptr<FrameSink> makeMp4Sink(const std::string& path, int width, int height, int fps, const std::string& preset,
-                                       const std::string& trackPath, double fromSeconds, double durationSeconds);
-// frame_000123.png files (the show's frame number) and track.wav holding audio.
+// The MP4's sound: the track from fromSeconds, cut to durationSeconds. No track: a video-only file.
+struct Mp4Audio {
+    std::string trackPath;
+    double fromSeconds = 0;
+    double durationSeconds = 0;
+};
+// ffmpeg encodes H.264 (libx264 at CRF 18 with the given speed preset), and AAC when there is sound;
+// label, when given, goes into the file's comment tag.
+std::unique_ptr<FrameSink> makeMp4Sink(const std::string& path, int width, int height, int fps,
+                                       const std::string& preset, const Mp4Audio& audio, const std::string& label = "");
+// frame_000123.png files (the show's frame number) and track.wav holding audio; no samples: no WAV.
 std::unique_ptr<FrameSink> makePngSink(const std::string& directory, AudioRange audio);
 std::unique_ptr<FrameSink> makeNullSink();
 

@@ -6,8 +6,10 @@
 #include <system_error>
 #include <vector>
 
+#include "audio/sndfile_decoder.h"
 #include "capture.h"
 #include "capture_options.h"
+#include "source_commit.h"
 
 namespace {
 // An installed showcap finds the show's files where the install put them, relative to itself
@@ -21,6 +23,18 @@ std::string installedDataDir()
     if (ec) return "";
     const fs::path data = self.parent_path() / SHOWCAP_INSTALLED_DATA;
     return fs::is_directory(data, ec) ? data.lexically_normal().string() : "";
+}
+
+// Everything a frame depends on besides the options: two machines whose lines are the same draw the
+// same frames, so the chunks of one capture may come from either.
+int printVersion(const CaptureOptions& o)
+{
+    std::string error;
+    const uint64_t digest = dataDigest(o.dataDir, error);
+    if (!error.empty()) return reportFailure(error);
+    std::printf("showcap %s\nsource %s\ndata %016llx\ngl %s\ndecoders %s\n", SHOWCAP_VERSION, ShowcapSourceCommit,
+                static_cast<unsigned long long>(digest), glRenderer().c_str(), listenerDecoderVersions().c_str());
+    return 0;
 }
 }  // namespace
 
@@ -40,5 +54,6 @@ int main(int argc, char** argv)
         std::fputs(captureUsage(), stdout);
         return 0;
     }
-    return runCapture(options);
+    if (options.version) return printVersion(options);
+    return options.join.empty() ? runCapture(options) : runJoin(options);
 }
