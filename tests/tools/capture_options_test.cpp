@@ -78,7 +78,8 @@ TEST(CaptureOptions, DefaultsAndEveryOption)
 TEST(CaptureOptions, BadInputSaysWhatIsWrong)
 {
     EXPECT_NE(errorFor({"--frobnicate"}).find("unknown option '--frobnicate'"), std::string::npos);
-    EXPECT_NE(errorFor({"--fps"}).find("needs a value"), std::string::npos);
+    for (auto args : {std::vector<std::string>{"--fps"}, {"--join", "--quiet"}, {"-o", "--to", "5"}})
+        EXPECT_NE(errorFor(args).find("option " + args[0] + " needs a value"), std::string::npos) << args[0];
     for (const char* fps : {"0", "241", "29.97", "abc", "", "-5"})
         EXPECT_NE(errorFor({"--fps", fps}).find("--fps"), std::string::npos) << fps;
     EXPECT_NE(errorFor({"--format", "avi"}).find("auto, mp4, png or none"), std::string::npos);

@@ -90,9 +90,11 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
     out = CaptureOptions();
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        // Every option but the flags takes the next argument as its value.
+        // Every option but the flags takes the next argument as its value. An argument that reads as
+        // an option is a forgotten value, not a file named "--to": taking it would shift every later
+        // argument and blame the wrong one ("./--to" still names such a file).
         auto value = [&](std::string& v) {
-            if (i + 1 >= args.size()) {
+            if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0) {
                 error = "option " + arg + " needs a value";
                 return false;
             }
