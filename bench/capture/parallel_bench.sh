@@ -10,12 +10,14 @@
 #   BENCH_SSH_JOBS="2 4" ssh logins, one job each (empty: none; needs root and openssh-server)
 #   BENCH_CHUNKS=        --chunks for every run (default: parallel-capture.sh's, twice the jobs)
 #   BENCH_SINGLE=first   the single run before the local ones, or after them, or none
+#   BENCH_SIZE=1024x768  showcap's --size for every drawn run (the lead-ins draw nothing)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
 build=$(cd "${1:-build}" && pwd)
 range=()
 [ $# -lt 3 ] || range=(--from "$2" --to "$3")
+size=${BENCH_SIZE:-1024x768}
 showcap=$build/bin/showcap
 capture=$root/tools/showcap/parallel-capture.sh
 chunk_option=()
@@ -71,14 +73,14 @@ timed() {
 }
 
 echo "== $(date -u '+%Y-%m-%d %H:%M') UTC, $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1)"
-echo "range: ${range[*]:-the whole show}; 1024x768, 60 frames/s, MP4 (libx264 superfast + AAC)"
+echo "range: ${range[*]:-the whole show}; $size, 60 frames/s, MP4 (libx264 superfast + AAC)"
 plan=$("$showcap" --data data "${range[@]}" --plan)
 echo "$plan"
 
-single() { timed single "$showcap" --quiet --data data "${range[@]}" -o "$out/show.mp4"; }
+single() { timed single "$showcap" --quiet --data data --size "$size" "${range[@]}" -o "$out/show.mp4"; }
 [ "${BENCH_SINGLE:-first}" != first ] || single
 for j in ${BENCH_JOBS-2}; do
-  timed "--parallel $j" "$capture" "$showcap" --quiet --data data "${range[@]}" "${chunk_option[@]}" --parallel "$j" \
+  timed "--parallel $j" "$capture" "$showcap" --quiet --data data --size "$size" "${range[@]}" "${chunk_option[@]}" --parallel "$j" \
     -o "$out/show.mp4"
 done
 [ "${BENCH_SINGLE:-first}" != after ] || single
@@ -102,7 +104,7 @@ if [ -n "${BENCH_SSH_JOBS-2 4}" ]; then
     for i in $(seq "$j"); do
       echo "1/ssh -p $port -i $out/client -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null -o LogLevel=ERROR root@127.0.0.$i"
     done >"$out/hosts"
-    timed "ssh, $j logins" "$capture" "$showcap" --quiet --data data "${range[@]}" "${chunk_option[@]}" \
+    timed "ssh, $j logins" "$capture" "$showcap" --quiet --data data --size "$size" "${range[@]}" "${chunk_option[@]}" \
       --hosts "$out/hosts" --remote-showcap "$showcap --data $root/data" -o "$out/show.mp4"
   done
 fi
