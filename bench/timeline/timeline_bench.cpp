@@ -10,6 +10,7 @@
 #include "timeline/active_fragments.h"
 #include "timeline/cue_list.h"
 #include "timeline/scene.h"
+#include "timeline/show_state.h"
 #include "timeline/spawner.h"
 #include "utils/random.h"
 #include "utils/video.h"
@@ -23,7 +24,9 @@ uint32_t benchTicks() { return clockMs; }
 // A live list of n fragments that never expire during the run and draw nothing.
 void fillList(int n)
 {
-    resetTimeline();
+    ActiveFragments.clear();
+    CueList.clear();
+    LastSpawn = SpawnTimes();
     for (int i = 0; i < n; ++i) {
         auto f = std::make_unique<Fragment>(1e6f);
         f->start = 0;
@@ -33,6 +36,7 @@ void fillList(int n)
 
 void prepare()
 {
+    clearShowState();
     setTickSource(&benchTicks);
     setRandomState(SeededRandomState);
     ElectroPoints.assign(ElectroPointCount, Point2{512, 384});
@@ -69,7 +73,6 @@ BENCHMARK(BM_SpawnRulesQuiet);
 void BM_CueScanNoneDue(benchmark::State& state)
 {
     prepare();
-    resetTimeline();
     buildCueList();
     for (auto _ : state) dispatchCues(1.0f, 2.0f);
 }
@@ -125,7 +128,7 @@ void BM_BusiestFrameAtBusiestList(benchmark::State& state)
         state.PauseTiming();
         fillList(BusiestList);
         CueList.assign(1, 0.0f);
-        resetSpawnTimes();
+        LastSpawn = SpawnTimes();
         state.ResumeTiming();
         drawFragments();
         dispatchCues(100.0f, 2.0f);

@@ -16,6 +16,7 @@
 #include "audio/music.h"
 #include "audio/music_errors.h"
 #include "fragments/electro_points.h"
+#include "timeline/show_state.h"
 #include "main/show.h"
 #include "timeline/active_fragments.h"
 #include "timeline/cue_list.h"
@@ -38,9 +39,8 @@ uint32_t frameMs(long n) { return uint32_t(double(n) * 1000.0 / Fps + 0.5); }
 
 void restart()
 {
-    resetTimeline();
+    clearShowState();
     buildCueList();
-    resetSpawnTimes();
     setRandomState(SeededRandomState);
     ElectroPoints.assign(ElectroPointCount, Point2{512, 384});
 }

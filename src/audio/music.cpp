@@ -13,8 +13,6 @@
 #include "audio/music_errors.h"
 #include "audio/stream_player.h"
 
-float spectrum[SpectrumSize];
-
 namespace {
 constexpr size_t PrefillFrames = 22050;       // half a second decoded before the first callback
 

@@ -9,7 +9,7 @@ constexpr int SpectrumSize = 256;
 
 // Magnitudes of channel 0 at the play position, entry k near k * 86.13 Hz, 1.0 for a full-scale sine
 // on a bin; all zero before the first fetch, in silence and once the track has ended.
-extern float spectrum[SpectrumSize];
+extern float (&spectrum)[SpectrumSize];   // the current show's (timeline/show_state.h)
 
 // --- Playback (main thread only)
 // Opens the track and starts it; the position leaves 0 once it is heard.

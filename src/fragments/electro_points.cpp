@@ -5,11 +5,8 @@
 #include "utils/random.h"
 #include "utils/video.h"
 
-std::vector<Point2> ElectroPoints;
-
 void buildElectroPoints()
 {
-    // Start-up builds the list once; a tool that starts the show again must not get sixteen points.
     ElectroPoints.clear();
     for (int i = 0; i < ElectroPointCount; ++i) {
         const int h = screenHeight();

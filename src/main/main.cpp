@@ -12,6 +12,7 @@ int main(int, char**)
     LiveHost host;
     runShow(host);   // the same steps a browser takes, one per animation frame
     closeMusic();
+    stopShow();
     closeVideo();
     return 0;
 }

@@ -13,7 +13,9 @@
 #include "timeline/cue_list.h"
 #include "timeline/cue_times.h"
 #include "timeline/scene.h"
+#include "timeline/show_state.h"
 #include "utils/draw.h"
+#include "utils/random.h"
 #include "utils/texture_library.h"
 #include "utils/video.h"
 
@@ -45,13 +47,14 @@ void startShow() { startShow(builtInScore()); }
 
 void useScore(const ShowScore& score)
 {
-    resetCueList();
     buildCueList(score.cues);
     Gates = score.gates;
 }
 
 void startShow(const ShowScore& score)
 {
+    if (CurrentShow.started) stopShow();
+    CurrentShow.started = true;
     buildElectroPoints();
     loadNumberedTextures();
     loadTextureLibrary();
@@ -60,6 +63,15 @@ void startShow(const ShowScore& score)
     loadEndTexture();
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+void stopShow()
+{
+    releaseShowTextures();
+    clearShowState();
+    // initVideo seeded the generator and started the clock just before the first start-up.
+    seedRandom();
+    restartClock();
 }
 
 namespace {

@@ -48,9 +48,13 @@ ShowScore builtInScore();   // the 105 CueTimes, the grids after 18 s and the st
 // first cue (23.2 s): a listener's track gets the same shape, sparks alone until its first accent.
 ShowScore listenerScore(std::vector<float> cues);
 
-// --- Start-up (after initVideo, before initMusic)
+// --- Start-up (after initVideo, before initMusic) and teardown (before closeVideo)
+// The show's whole state (timeline/show_state.h) lives from startShow to stopShow. A show already
+// started is stopped first, so a second start in one process begins exactly as the first did.
 void startShow();                         // with builtInScore()
 void startShow(const ShowScore& score);   // anchor points, all textures, the cue list and blending, in that fixed order
+void stopShow();                          // every fragment, cue, point and texture gone; the clock and the
+                                          // generator back where initVideo left them
 // The cue list and gates replaced by another score's, with no draw: the state startShow(score) would
 // have left, for a host that learns its track after start-up (the page, given a file).
 void useScore(const ShowScore& score);

@@ -32,6 +32,7 @@ int main(int argc, char** argv)
     LiveHost host;
     runShow(host);
     closeMusic();
+    stopShow();
     closeVideo();
     return 0;
 }

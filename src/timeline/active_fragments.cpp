@@ -7,8 +7,6 @@
 #include "utils/random.h"
 #include "utils/video.h"
 
-FragmentList ActiveFragments;
-
 size_t addFragment(std::unique_ptr<Fragment> fragment)
 {
     // randomFloat(n) stays below n for any list this show can build; the clamp keeps an absurdly

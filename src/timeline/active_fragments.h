@@ -8,7 +8,7 @@
 #include "fragments/fragment.h"
 
 using FragmentList = std::vector<std::unique_ptr<Fragment>>;
-extern FragmentList ActiveFragments;
+extern FragmentList& ActiveFragments;   // the current show's (timeline/show_state.h)
 
 // --- Insertion (both return the new fragment's index)
 size_t addFragment(std::unique_ptr<Fragment> fragment);         // at randomFloat(n) truncated: one draw, never last

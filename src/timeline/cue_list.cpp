@@ -5,27 +5,24 @@
 
 #include "timeline/compositions.h"
 #include "timeline/cue_times.h"
+#include "timeline/show_state.h"
 #include "timeline/timeline_events.h"
 #include "utils/random.h"
 #include "utils/video.h"
 
-std::vector<float> CueList;
-
 namespace {
-int fired = 0;
+int& fired = CurrentShow.firedCues;
 }  // namespace
 
-void buildCueList() { CueList.insert(CueList.end(), CueTimes, CueTimes + CueCount); }
+void buildCueList() { buildCueList(std::vector<float>(CueTimes, CueTimes + CueCount)); }
 
-void buildCueList(const std::vector<float>& times) { CueList.insert(CueList.end(), times.begin(), times.end()); }
-
-int firedCueCount() { return fired; }
-
-void resetCueList()
+void buildCueList(const std::vector<float>& times)
 {
-    CueList.clear();
+    CueList = times;
     fired = 0;
 }
+
+int firedCueCount() { return fired; }
 
 void dispatchCues(float time, float lifetime)
 {

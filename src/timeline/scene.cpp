@@ -6,7 +6,6 @@
 
 #include "audio/music.h"
 #include "timeline/active_fragments.h"
-#include "timeline/cue_list.h"
 #include "timeline/spawner.h"
 #include "utils/draw.h"
 #include "utils/video.h"
@@ -17,11 +16,4 @@ void renderScene(float time)
     setOrtho(0, float(screenWidth()), 0, float(screenHeight()));
     drawFragments();
     spawnFromSpectrum(time, spectrum, screenWidth(), screenHeight());
-}
-
-void resetTimeline()
-{
-    ActiveFragments.clear();
-    resetCueList();
-    resetSpawnTimes();
 }

@@ -4,6 +4,3 @@
 
 // --- Per frame
 void renderScene(float time);  // time: music position in seconds, the value dispatchCues got
-
-// --- Restart
-void resetTimeline();  // empties ActiveFragments and CueList, zeroes the spawn times (tests and tools)

@@ -11,9 +11,6 @@
 #include "utils/random.h"
 #include "utils/video.h"
 
-SpawnTimes LastSpawn;
-SpawnGates Gates;
-
 float spectrumPeak(const float* spectrum)
 {
     float peak = 0;
@@ -23,8 +20,6 @@ float spectrumPeak(const float* spectrum)
 }
 
 double bandStrength(const float* spectrum, int band, float peak) { return double(spectrum[band]) / double(peak) * 256.0; }
-
-void resetSpawnTimes() { LastSpawn = SpawnTimes(); }
 
 void placeCircleGrid(std::unique_ptr<CircleGridFrag> grid)
 {

@@ -35,7 +35,7 @@ struct SpawnGates {
     double grid = GridAfterMusic;
     double bezier = BezierAfterMusic;
 };
-extern SpawnGates Gates;
+extern SpawnGates& Gates;      // the current show's (timeline/show_state.h)
 
 // demoTime() seconds of the latest spawn of each kind; all 0 at start-up.
 struct SpawnTimes {
@@ -43,7 +43,7 @@ struct SpawnTimes {
     float electro = 0;
     float bezier = 0;
 };
-extern SpawnTimes LastSpawn;
+extern SpawnTimes& LastSpawn;  // the current show's
 
 // --- Band strengths
 float spectrumPeak(const float* spectrum);                          // largest of 0 and entries 0..127
@@ -57,6 +57,3 @@ void spawnCircleGrid(int width, int height);  // offX, offY, one discarded rando
 void spawnElectro();                          // seven draws, then its position
 void spawnBezier();                           // curve, colour; at the front of the list, no position draw
 void placeCircleGrid(std::unique_ptr<CircleGridFrag> grid);  // the hand-over: adds it (even with no cells) and stamps LastSpawn.grid
-
-// --- Restart
-void resetSpawnTimes();   // all three back to 0 (the gates stay as start-up set them)

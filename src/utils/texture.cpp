@@ -64,6 +64,14 @@ uint32_t uploadTexture(const Image& image)
     return name;
 }
 
+void releaseTexture(uint32_t name)
+{
+    if (name == 0) return;
+    const GLuint texture = name;
+    glDeleteTextures(1, &texture);
+    if (name < covers.size()) covers[name] = CoverMesh();
+}
+
 const CoverMesh& textureCover(uint32_t name)
 {
     static const CoverMesh whole;

@@ -2,15 +2,11 @@
 // blend, library, then (after the cue list) the closing image.
 #include "utils/texture_library.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "utils/format.h"
 #include "utils/texture.h"
-
-TextureTable TextureLibrary;
-uint32_t ElectroTextures[ElectroTextureCount];
-uint32_t BlendTextures[BlendTextureCount];
-uint32_t EndTexture = NoTexture;
 
 const char* const LibraryFileNames[LibraryTextureCount] = {
     "big-circle.png", "path1.png", "typo1.png", "typo2.png", "typo3.png",
@@ -20,6 +16,7 @@ const char* const LibraryFileNames[LibraryTextureCount] = {
 void loadTextureLibrary()
 {
     // Every name is listed before the first load, so a failed load leaves the names complete.
+    TextureLibrary = TextureTable();
     for (const char* name : LibraryFileNames) TextureLibrary.fileNames.emplace_back(name);
     for (const std::string& name : TextureLibrary.fileNames) TextureLibrary.textures.push_back(loadTexture(name.c_str()));
 }
@@ -37,6 +34,18 @@ void loadNumberedTextures()
 }
 
 void loadEndTexture() { EndTexture = loadTexture(EndFileName); }
+
+void releaseShowTextures()
+{
+    for (uint32_t name : TextureLibrary.textures) releaseTexture(name);
+    for (uint32_t name : ElectroTextures) releaseTexture(name);
+    for (uint32_t name : BlendTextures) releaseTexture(name);
+    releaseTexture(EndTexture);
+    TextureLibrary = TextureTable();
+    std::fill(std::begin(ElectroTextures), std::end(ElectroTextures), NoTexture);
+    std::fill(std::begin(BlendTextures), std::end(BlendTextures), NoTexture);
+    EndTexture = NoTexture;
+}
 
 std::vector<std::string> textureFileNames()
 {

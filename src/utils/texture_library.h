@@ -1,4 +1,4 @@
-// Every texture of the show, loaded once at start-up in a fixed order and kept for the whole run:
+// Every texture of the show, loaded at start-up in a fixed order and kept until the show stops:
 // the nine library textures found by file name, the electro and blend sets found by index, and the
 // closing image.
 #pragma once
@@ -16,18 +16,29 @@ constexpr int ElectroTextureCount = 6;
 constexpr int BlendTextureCount = 20;
 constexpr int LibraryTextureCount = 9;
 
-extern TextureTable TextureLibrary;
-extern uint32_t ElectroTextures[ElectroTextureCount];  // ec0.png .. ec5.png
-extern uint32_t BlendTextures[BlendTextureCount];      // blend00.png .. blend19.png
-extern uint32_t EndTexture;                            // end.png
+// The four sets together, as one show holds them (timeline/show_state.h); the names below refer to its.
+struct ShowTextures {
+    TextureTable library;
+    uint32_t electro[ElectroTextureCount] = {};
+    uint32_t blend[BlendTextureCount] = {};
+    uint32_t end = 0;
+};
+
+extern TextureTable& TextureLibrary;
+extern uint32_t (&ElectroTextures)[ElectroTextureCount];  // ec0.png .. ec5.png
+extern uint32_t (&BlendTextures)[BlendTextureCount];      // blend00.png .. blend19.png
+extern uint32_t& EndTexture;                              // end.png
 
 // The library's file names, in load order.
 extern const char* const LibraryFileNames[LibraryTextureCount];
 
 // --- Loading (start-up, needs a GL context; any failure stops the process)
-void loadTextureLibrary();     // fills TextureLibrary from LibraryFileNames
+void loadTextureLibrary();     // fills TextureLibrary from LibraryFileNames, replacing what it held
 void loadNumberedTextures();   // fills ElectroTextures, then BlendTextures
 void loadEndTexture();         // fills EndTexture
+
+// --- Releasing (needs the context the textures were made in)
+void releaseShowTextures();    // deletes every texture of the four sets and empties them
 
 // --- Files
 std::vector<std::string> textureFileNames();   // every image the textures are loaded from, in load order

@@ -16,8 +16,9 @@ int height = 0;
 int framebufferWidth = 0;
 int framebufferHeight = 0;
 TickSource tickSource = nullptr;
+uint32_t clockStart = 0;   // platform ticks at the clock's 0: the display's opening, or the last restart
 
-uint32_t ticks() { return tickSource ? tickSource() : platformTicks(); }
+uint32_t ticks() { return tickSource ? tickSource() : platformTicks() - clockStart; }
 
 // A page can resize its canvas between frames; a desktop framebuffer keeps its size.
 void followFramebuffer()
@@ -37,6 +38,7 @@ void initVideo(int w, int h, bool fullscreen, int outputW, int outputH)
     width = w;
     height = h;
     framebufferWidth = framebufferHeight = 0;
+    clockStart = 0;
     platformOpenDisplay(w, h, fullscreen, outputW, outputH);
     followFramebuffer();
     glDisable(GL_LIGHTING);
@@ -66,5 +68,6 @@ void endFrame()
 
 float demoTime() { return float(ticks() / 1000.0); }
 void setTickSource(TickSource source) { tickSource = source; }
+void restartClock() { clockStart = platformTicks(); }
 
 bool stopRequested() { return platformStopRequested(); }

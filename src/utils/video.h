@@ -22,6 +22,7 @@ void endFrame();                                        // drains events into th
 float demoTime();                           // seconds since start-up, from the tick source (SDL's tick counter)
 using TickSource = uint32_t (*)();          // milliseconds, like SDL_GetTicks
 void setTickSource(TickSource source);      // nullptr restores SDL_GetTicks
+void restartClock();                        // demoTime() of the platform's ticks counts from 0 again, now
 
 // --- Input (levels as of the last endFrame; SDL 1.2 key codes, 0..511)
 bool keyDown(int key);        // held now

@@ -18,8 +18,6 @@
 #include "audio/music.h"
 #include "audio/music_errors.h"
 
-float spectrum[SpectrumSize];
-
 namespace {
 constexpr size_t SliceFrames = 4096;
 

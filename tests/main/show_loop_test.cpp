@@ -3,12 +3,28 @@
 #include <gtest/gtest.h>
 #include <SDL_opengl.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "audio/music.h"
+#include "fragments/electro_points.h"
 #include "main/show.h"
+#include "main/stepped_run.h"
 #include "support/gl_context.h"
+#include "support/show_files.h"
+#include "support/temp_dir.h"
 #include "timeline/active_fragments.h"
+#include "timeline/cue_list.h"
+#include "timeline/cue_times.h"
+#include "timeline/event_log.h"
+#include "timeline/spawner.h"
+#include "support/track_bands.h"
+#include "utils/random.h"
 #include "utils/texture.h"
 #include "utils/texture_library.h"
 #include "utils/video.h"
@@ -194,4 +210,81 @@ TEST_F(ShowLoopTest, ClosingFrameDrawsTheEndImageInTheLowerLeftSquare)
     EXPECT_EQ(readPixel(520, 100).r, 0);
     EXPECT_EQ(readPixel(100, 520).r, 0);
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+}
+
+namespace {
+// One passage of the show from start-up: its event log and the last frame's pixels.
+struct Passage {
+    std::string events;
+    std::vector<uint8_t> lastFrame;
+};
+
+Passage playPassage(long lastFrame)
+{
+    Passage passage;
+    std::FILE* log = std::tmpfile();
+    EventLog events(log);
+    startShow();
+    SteppedRunOptions run;
+    run.trackLengthMs = 186000;
+    run.spectrumAt = syntheticSpectrum;
+    run.lastFrame = lastFrame;
+    run.looksAt = [lastFrame](long n) { return n == lastFrame; };
+    run.observer = &events;
+    run.onFrameEnd = [&](long n) {
+        if (n != lastFrame) return;
+        passage.lastFrame.resize(1024 * 768 * 3);
+        glReadPixels(0, 0, 1024, 768, GL_RGB, GL_UNSIGNED_BYTE, passage.lastFrame.data());
+    };
+    SteppedRun(run).runToEnd();
+    std::rewind(log);
+    for (int c; (c = std::fgetc(log)) != EOF;) passage.events += char(c);
+    std::fclose(log);
+    return passage;
+}
+}  // namespace
+
+// Play again, and a tool that plans a run before it renders it: the show stopped and started again in
+// one process is the first show again, and the stop leaves nothing of it behind.
+TEST(ShowStart, ASecondStartInOneProcessIsExactlyTheFirst)
+{
+    openTestDisplay();
+    TempDir dir;
+    putShowImages(dir.path());
+    const std::string previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    stopShow();   // the generator as initVideo leaves it, whatever earlier tests drew
+    resetSceneState();
+
+    const long lastFrame = 30 * 60;   // past both gates, so every kind has spawned
+    const Passage first = playPassage(lastFrame);
+    std::vector<uint32_t> names(TextureLibrary.textures);
+    names.insert(names.end(), std::begin(ElectroTextures), std::end(ElectroTextures));
+    names.push_back(EndTexture);
+    ASSERT_FALSE(ActiveFragments.empty());
+
+    stopShow();
+    EXPECT_TRUE(ActiveFragments.empty());
+    EXPECT_TRUE(CueList.empty());
+    EXPECT_EQ(firedCueCount(), 0);
+    EXPECT_TRUE(ElectroPoints.empty());
+    EXPECT_EQ(LastSpawn.grid + LastSpawn.electro + LastSpawn.bezier, 0.0f);
+    EXPECT_TRUE(TextureLibrary.fileNames.empty() && TextureLibrary.textures.empty());
+    EXPECT_EQ(EndTexture, NoTexture);
+    EXPECT_EQ(*std::max_element(std::begin(spectrum), std::end(spectrum)), 0.0f);
+    for (uint32_t name : names) EXPECT_FALSE(glIsTexture(name)) << "texture " << name << " outlived the show";
+    EXPECT_EQ(randomState(), SeededRandomState);
+    EXPECT_LT(demoTime(), 0.5f);
+
+    const Passage second = playPassage(lastFrame);
+    EXPECT_EQ(second.events, first.events);
+    EXPECT_TRUE(second.lastFrame == first.lastFrame) << "the second show's frame " << lastFrame << " differs";
+
+    // A start without a stop replaces the running show rather than adding to it.
+    startShow();
+    EXPECT_EQ(TextureLibrary.fileNames.size(), size_t(LibraryTextureCount));
+    EXPECT_EQ(CueList.size(), size_t(CueCount));
+    EXPECT_TRUE(ActiveFragments.empty());
+    stopShow();
+    std::filesystem::current_path(previous);
 }

@@ -92,7 +92,7 @@ TEST_F(Compositions, EachTypeMakesItsSpritesWithTwoDrawsEach)
 {
     for (int type = 0; type < 8; ++type) {
         SCOPED_TRACE(type);
-        resetTimeline();
+        emptyShow();
         events = RecordingObserver();
         // A few fragments already live, so positions are real choices.
         for (int i = 0; i < 3; ++i) ActiveFragments.push_back(std::make_unique<Fragment>(10.0f));

@@ -32,7 +32,7 @@ protected:
 
 TEST_F(Cues, BuiltListHolds105TimesInOrderWithoutDrawing)
 {
-    resetCueList();
+    buildCueList(std::vector<float>());
     const uint32_t before = randomState();
     buildCueList();
     EXPECT_EQ(randomState(), before);

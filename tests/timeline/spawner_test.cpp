@@ -235,7 +235,7 @@ TEST_F(Spawning, GridDrawsInTheDocumentedOrder)
 {
     for (uint32_t seed : {SeededRandomState, 99u, 4000000000u}) {
         SCOPED_TRACE(seed);
-        resetTimeline();
+        emptyShow();
         events = RecordingObserver();
         for (int i = 0; i < 4; ++i) ActiveFragments.push_back(std::make_unique<Fragment>(100.0f));
 
@@ -312,7 +312,7 @@ TEST_F(Spawning, SparkDrawsInTheDocumentedOrder)
     int rare = 0;  // sparks on the first two textures: the r < 0.1 branch
     for (int round = 0; round < 50; ++round) {
         SCOPED_TRACE(round);
-        resetTimeline();
+        emptyShow();
         events = RecordingObserver();
         ActiveFragments.push_back(std::make_unique<Fragment>(100.0f));
         ActiveFragments.push_back(std::make_unique<Fragment>(100.0f));

@@ -9,6 +9,7 @@
 #include "fragments/electro_points.h"
 #include "timeline/active_fragments.h"
 #include "timeline/scene.h"
+#include "timeline/show_state.h"
 #include "timeline/timeline_events.h"
 #include "utils/random.h"
 #include "utils/video.h"
@@ -63,17 +64,22 @@ protected:
 
     void SetUp() override
     {
-        resetTimeline();
+        emptyShow();
         TestClockMs = 0;
         setTickSource(&testClockTicks);
         setRandomState(SeededRandomState);
-        ElectroPoints.assign(ElectroPointCount, Point2{512, 384});
         setTimelineObserver(&events);
+    }
+    // Nothing live, no cue, no spawn yet; eight anchor points, all in the middle.
+    static void emptyShow()
+    {
+        clearShowState();
+        ElectroPoints.assign(ElectroPointCount, Point2{512, 384});
     }
     void TearDown() override
     {
         setTimelineObserver(nullptr);
         setTickSource(nullptr);
-        resetTimeline();
+        clearShowState();
     }
 };

@@ -24,7 +24,7 @@
 #include "timeline/scene.h"
 #include "timeline/spawner.h"
 #include "timeline/timeline_events.h"
-#include "track_bands.h"
+#include "support/track_bands.h"
 #include "utils/draw.h"
 #include "utils/random.h"
 
@@ -94,7 +94,7 @@ WholeRun runWholeShow(ShowMusic music)
     if (chdir(dir.path().c_str()) != 0) throw std::runtime_error("chdir failed");
 
     glViewport(0, 0, ViewWidth, ViewHeight);
-    resetTimeline();
+    stopShow();
     setRandomState(SeededRandomState);  // as initVideo leaves it
     setTimelineObserver(&run.events);
 
@@ -288,7 +288,7 @@ TEST(SceneStep, ClearsSetsThePixelProjectionThenSweeps)
 {
     openTestDisplay();
     resetSceneState();
-    resetTimeline();
+    stopShow();
     std::fill(spectrum, spectrum + SpectrumSize, 0.0f);
     glColor4f(1, 0, 0, 1);
     drawTexturedQuad(0, 0, 1024, 768);  // last frame's picture
@@ -305,5 +305,5 @@ TEST(SceneStep, ClearsSetsThePixelProjectionThenSweeps)
     EXPECT_EQ(readPixel(10, 10).r, 0);
     EXPECT_EQ(readPixel(512 + 40, 384).r, 0);  // a 30-pixel disc in pixels, not in sprite units
     EXPECT_EQ(ActiveFragments.size(), 1u);
-    resetTimeline();
+    stopShow();
 }

@@ -1,7 +1,7 @@
 // Show music for the scripted runs. The synthetic spectrum holds entry 0 as the peak and lets
 // entries 2, 4 and 6 cross their spawn thresholds on different cycles, so every rule fires, is held
 // back by its rate limit, and falls silent again.
-#include "track_bands.h"
+#include "support/track_bands.h"
 
 #include <algorithm>
 #include <filesystem>
