@@ -14,7 +14,7 @@
 #include "audio/mp3_decoder.h"
 #include "audio/music.h"
 #include "audio/music_errors.h"
-#include "audio/stream_player.h"
+#include "desktop/stream_player.h"
 
 namespace {
 constexpr size_t CallbackFrames = 1024;   // per timed callback; the show's are 8192 frames, and the cost follows the count

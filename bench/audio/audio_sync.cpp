@@ -25,6 +25,7 @@
 
 #include "audio/decoded_track.h"
 #include "audio/music.h"
+#include "desktop/stream_music.h"
 #include "audio/music_errors.h"
 #include "main/show.h"
 #include "utils/video.h"

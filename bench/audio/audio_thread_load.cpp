@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "audio/music.h"
+#include "desktop/stream_music.h"
 
 namespace {
 struct ThreadTime {

@@ -79,13 +79,18 @@ int decodeTrack(const char* fileName, DecodedTrack& out, TrackFormat format)
     return MusicOk;
 }
 
+void DecodedTrack::copyChannel0(uint64_t first, size_t count, float* out) const
+{
+    const size_t stride = size_t(channels());
+    for (size_t i = 0; i < count; ++i) out[i] = samples[(first + i) * stride];
+}
+
 void spectrumAtFrame(const DecodedTrack& track, uint64_t positionFrame, SpectrumAnalyser& analyser, float* out)
 {
-    const size_t stride = size_t(track.channels());
     analyseAtFrame(
         analyser, positionFrame, track.frames(),
-        [&track, stride](uint64_t first, size_t count, float* dst) {
-            for (size_t i = 0; i < count; ++i) dst[i] = track.samples[(first + i) * stride];
+        [&track](uint64_t first, size_t count, float* dst) {
+            track.copyChannel0(first, count, dst);
             return true;
         },
         out);

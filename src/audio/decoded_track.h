@@ -43,6 +43,7 @@ public:
     int channels() const { return int(kept_); }                           // 2 or 1
     uint64_t frames() const { return samples.size() / size_t(kept_); }   // the track's length in frames
     uint32_t lengthMs() const { return framesToMs(frames()); }           // what musicLength() reports
+    void copyChannel0(uint64_t first, size_t count, float* out) const;   // frames [first, first + count), within the track
 
 private:
     std::unique_ptr<TrackDecoder> decoder_;   // while decoding

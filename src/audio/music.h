@@ -19,14 +19,6 @@ uint32_t musicPosition();              // milliseconds heard, never decreasing, 
 uint32_t musicLength();                // milliseconds, the whole track (exact, from a frame scan), fixed
 void closeMusic();                     // stops playback and releases the device
 
-// --- Errors (codes and texts: audio/music_errors.h; checkFmod is shared, haltPlayback each platform's)
+// --- Errors (codes and texts: audio/music_errors.h)
 void checkFmod(int result);            // result != 0: haltPlayback, prints "FMOD error! (%d) %s", exits -1
 void haltPlayback();                   // the sound off at once, before a failure ends the process; idempotent
-
-// --- Diagnostics (benchmarks and tests; the show never calls them)
-uint64_t musicUnderrunFrames();        // frames of silence played because decoding fell behind; 0 when healthy
-uint64_t musicFramesHandedOver();      // frames given to the device or server so far; any thread, never waits
-// Called on the audio thread at the start of every callback or server write request, before any sample
-// is copied; nullptr for none. Lets a test hold the audio thread up the way a busy machine does.
-using AudioCallbackHook = void (*)();
-void setAudioCallbackHook(AudioCallbackHook hook);

@@ -26,7 +26,7 @@ public:
 
 // Which decoder a file gets. The show's own track is MP3 and goes through libmpg123 as it always
 // has (audio/mp3_decoder.h); a listener's track may be any format libsndfile reads, at any rate and
-// channel count (audio/sndfile_decoder.h).
+// channel count (desktop/sndfile_decoder.h).
 enum class TrackFormat { ShowMp3, AnyFormat };
 
 constexpr double MaxTrackSeconds = 20 * 60;   // the longest listener's track played: 423 MB decoded whole in stereo
@@ -40,7 +40,7 @@ int openTrackDecoder(const char* fileName, std::unique_ptr<TrackDecoder>& out,
 // or TrackEmpty, so each gets its own error instead of a decoder's generic one.
 int checkTrackFile(const char* fileName);
 // The platform's decoder for TrackFormat::AnyFormat: libsndfile's on the desktop
-// (audio/sndfile_decoder.cpp); none in a browser, whose page decodes a listener's track itself.
+// (desktop/sndfile_decoder.cpp); none in a browser, whose page decodes a listener's track itself.
 std::unique_ptr<TrackDecoder> makeAnyFormatDecoder();
 
 // --- Time in frames (44.1 kHz) and milliseconds

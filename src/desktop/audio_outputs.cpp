@@ -1,9 +1,9 @@
-// The desktop's choice of output (audio/audio_output.h), made once when the music starts: our own
+// The desktop's choice of output (desktop/audio_output.h), made once when the music starts: our own
 // stream to the user's sound server where SDL would have gone to that server anyway, SDL otherwise.
 #include <cstdlib>
 #include <cstring>
 
-#include "audio/audio_output.h"
+#include "desktop/audio_output.h"
 #include "audio/music_errors.h"
 #include "desktop/pulse_output.h"
 #include "desktop/sdl_audio_output.h"

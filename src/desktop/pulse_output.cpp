@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "audio/stream_player.h"
+#include "desktop/stream_player.h"
 
 namespace {
 constexpr size_t FrameBytes = sizeof(int16_t) * MusicChannels;

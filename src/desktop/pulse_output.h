@@ -8,8 +8,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "audio/audio_output.h"
-#include "audio/silent_clock.h"
+#include "desktop/audio_output.h"
+#include "desktop/silent_clock.h"
 
 class StreamPlayer;
 struct pa_context;

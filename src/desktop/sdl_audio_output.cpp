@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "audio/music_errors.h"
-#include "audio/stream_player.h"
+#include "desktop/stream_player.h"
 
 namespace {
 // Frames handed to SDL earlier and not yet heard when a callback starts. SDL's PulseAudio driver asks

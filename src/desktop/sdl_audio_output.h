@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "audio/audio_output.h"
+#include "desktop/audio_output.h"
 
 class StreamPlayer;
 

@@ -1,8 +1,9 @@
-// The show's music in a browser. The track is decoded whole at load (no threads to stream it with),
-// a DecodedTrack keeping channel 0 here for the spectrum while each decoded slice's two channels go,
-// for the live show, into a Web Audio buffer the page's AudioContext plays. The play position is the AudioContext's clock less the
-// latency it reports to the speaker, so the picture follows what is heard, as on the desktop; the
-// spectrum is analysed from the decoded samples at that position, the samples being played.
+// The browser's music player (audio/music_player.h). The track is decoded whole at load (no threads to
+// stream it with), a DecodedTrack keeping channel 0 here for the spectrum while each decoded slice's
+// two channels go, for the live show, into a Web Audio buffer the page's AudioContext plays. The heard
+// frame is the AudioContext's clock less the latency it reports to the speaker, so the picture follows
+// what is heard, as on the desktop. The decoded track and the buffer outlive each playing, so the show
+// plays again without fetching or decoding anything.
 #include "web/web.h"
 
 #include <emscripten.h>
@@ -17,6 +18,7 @@
 #include "audio/listener_track.h"
 #include "audio/music.h"
 #include "audio/music_errors.h"
+#include "audio/music_player.h"
 
 namespace {
 constexpr size_t SliceFrames = 4096;
@@ -122,13 +124,42 @@ SpectrumAnalyser& theAnalyser()
     if (!analyser) analyser = new SpectrumAnalyser;
     return *analyser;
 }
+
+// Plays the track loaded before it (openTrack or openPageTrack, then decodeTrackSlice).
+class WebAudioPlayer final : public MusicPlayer {
+public:
+    ~WebAudioPlayer() override { stop(); }
+
+    int start(const char* fileName, TrackFormat) override
+    {
+        if (!track) {
+            if (const int result = openTrack(fileName, true)) return result;
+        }
+        while (decodeTrackSlice(1000.0) < 1.0) {
+        }
+        if (!withSound) return AudioSystemUnavailable;
+        if (!audioStart()) return AudioDeviceUnavailable;
+        playing = true;
+        lastPlayFrame = 0;
+        return MusicOk;
+    }
+    uint64_t trackFrames() const override { return track->frames(); }
+    uint64_t playFrame() override { return heardFrame(); }
+    bool readChannel0(uint64_t first, size_t count, float* out) const override
+    {
+        track->copyChannel0(first, count, out);
+        return true;
+    }
+    int error() const override { return track->error(); }
+    void stop() override
+    {
+        if (playing) audioStop();
+        playing = false;
+    }
+};
 }  // namespace
 
-void haltPlayback()
-{
-    if (playing) audioStop();
-    playing = false;
-}
+std::unique_ptr<MusicPlayer> makeMusicPlayer() { return std::make_unique<WebAudioPlayer>(); }
 
 // A listener's file is decoded by the page (openPageTrack), never by a decoder here.
 std::unique_ptr<TrackDecoder> makeAnyFormatDecoder() { return nullptr; }
@@ -213,32 +244,4 @@ AudioClockReading readAudioClock()
     double values[4];
     audioClock(values);
     return {values[0], values[1], values[2], values[3]};
-}
-
-void initMusic(const char* fileName, TrackFormat)
-{
-    if (playing) checkFmod(MusicAlreadyOpen);
-    if (!track) checkFmod(openTrack(fileName, true));
-    while (decodeTrackSlice(1000.0) < 1.0) {
-    }
-    if (!withSound) checkFmod(AudioSystemUnavailable);
-    if (!audioStart()) checkFmod(AudioDeviceUnavailable);
-    playing = true;
-    lastPlayFrame = 0;
-}
-
-void fetchSpectrum()
-{
-    if (!track) checkFmod(MusicNotOpen);
-    spectrumAtFrame(*track, heardFrame(), theAnalyser(), spectrum);
-}
-
-uint32_t musicPosition() { return playing ? framesToMs(heardFrame()) : framesToMs(lastPlayFrame); }
-
-uint32_t musicLength() { return track ? track->lengthMs() : 0; }
-
-void closeMusic()
-{
-    if (!track) checkFmod(MusicNotOpen);
-    haltPlayback();
 }

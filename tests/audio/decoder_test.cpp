@@ -10,7 +10,7 @@
 #include <fstream>
 #include <random>
 
-#include "audio/sndfile_decoder.h"
+#include "desktop/sndfile_decoder.h"
 #include "support/process.h"
 
 #include "audio/analyser.h"

@@ -8,8 +8,9 @@
 
 #include "audio/decoded_track.h"
 #include "audio/music.h"
+#include "desktop/stream_music.h"
 #include "audio/music_errors.h"
-#include "audio/stream_player.h"
+#include "desktop/stream_player.h"
 #include "desktop/sdl_audio_output.h"
 #include "support/process.h"
 #include "support/temp_dir.h"

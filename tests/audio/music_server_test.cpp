@@ -8,6 +8,7 @@
 #include <time.h>
 
 #include "audio/music.h"
+#include "desktop/stream_music.h"
 #include "support/process.h"
 #include "support/sound_server.h"
 #include "support/temp_dir.h"

@@ -6,7 +6,7 @@
 #include <system_error>
 #include <vector>
 
-#include "audio/sndfile_decoder.h"
+#include "desktop/sndfile_decoder.h"
 #include "capture.h"
 #include "capture_options.h"
 #include "source_commit.h"

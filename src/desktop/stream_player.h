@@ -9,11 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "audio/playback_tap.h"
-#include "audio/sample_ring.h"
+#include "desktop/playback_tap.h"
+#include "desktop/sample_ring.h"
 #include "audio/track_decoder.h"
 
-class SpectrumAnalyser;
 
 // --- Pure pieces of the play clock
 // Frame heard at nowNs when reading.frames had been handed over at reading.timeNs with the device
@@ -49,8 +48,6 @@ public:
     // --- Main thread
     uint64_t trackFrames() const { return trackFrames_; }    // fixed at open
     uint64_t playFrame(int64_t nowNs);                       // never decreasing, at most trackFrames()
-    // The live spectrum at playFrame; false (out untouched) only if the history no longer holds it.
-    bool spectrumAt(uint64_t frame, SpectrumAnalyser& analyser, float* out) const;
     int decodeError() const { return decodeError_.load(std::memory_order_acquire); }
     uint64_t underrunFrames() const { return underrunFrames_.load(std::memory_order_relaxed); }
     const PlaybackTap& tap() const { return tap_; }

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <thread>
 
-#include "audio/audio_output.h"
+#include "desktop/audio_output.h"
 
 // --- Pacing (pure)
 // Frames owed since the last step, handed over in whole frames, at most StreamPlayer::MaxCallbackFrames

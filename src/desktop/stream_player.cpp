@@ -1,7 +1,7 @@
 // StreamPlayer. The decoder thread polls the ring every few milliseconds instead of being woken by
 // the callback: waking it would mean a syscall or a lock in the callback, and 1.5 s of samples ahead
 // makes a short sleep harmless.
-#include "audio/stream_player.h"
+#include "desktop/stream_player.h"
 
 #include <pthread.h>
 
@@ -9,7 +9,6 @@
 #include <chrono>
 #include <system_error>
 
-#include "audio/analyser.h"
 #include "audio/music_errors.h"
 
 namespace {
@@ -131,9 +130,3 @@ uint64_t StreamPlayer::playFrame(int64_t nowNs)
     return lastPlayFrame_;
 }
 
-bool StreamPlayer::spectrumAt(uint64_t frame, SpectrumAnalyser& analyser, float* out) const
-{
-    return analyseAtFrame(
-        analyser, frame, trackFrames_,
-        [this](uint64_t first, size_t count, float* dst) { return tap_.copyChannel0(first, count, dst); }, out);
-}

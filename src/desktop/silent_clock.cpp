@@ -1,6 +1,6 @@
 // SilentClock: a thread that wakes every StepMs and hands over what the time since its last step is
 // worth, measured on the steady clock, so the pace holds however late a step wakes.
-#include "audio/silent_clock.h"
+#include "desktop/silent_clock.h"
 
 #include <pthread.h>
 
@@ -9,7 +9,7 @@
 #include <system_error>
 #include <vector>
 
-#include "audio/stream_player.h"
+#include "desktop/stream_player.h"
 
 size_t SilentPace::step(double elapsedSeconds)
 {

@@ -1,6 +1,6 @@
 // SampleRing. Each side owns one counter: it reads the other's with acquire (so the samples behind it
 // are visible) and publishes its own with release after touching the buffer.
-#include "audio/sample_ring.h"
+#include "desktop/sample_ring.h"
 
 #include <algorithm>
 #include <cstring>

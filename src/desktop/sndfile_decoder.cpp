@@ -1,7 +1,7 @@
 // SndfileDecoder over libsndfile and libsamplerate. libsndfile's own length (exact for every format
 // here, MP3 through its LAME or Xing header) fixes the length at open; a file that then ends well
 // before it is called truncated rather than played out in silence.
-#include "audio/sndfile_decoder.h"
+#include "desktop/sndfile_decoder.h"
 
 #include <samplerate.h>
 #include <sndfile.h>

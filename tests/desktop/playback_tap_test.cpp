@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio/playback_tap.h"
+#include "desktop/playback_tap.h"
 
 namespace {
 // Channel 0 carries the frame's own index, channel 1 something else, so any copy can be checked.

@@ -3,7 +3,7 @@
 // publishes; a reader copies, issues an acquire fence and checks the announcement, so any copy that
 // might contain newer writes is detected. Unlike a sequence lock, a callback preempted mid-write never
 // makes the reader spin: the slot it reads is a finished one.
-#include "audio/playback_tap.h"
+#include "desktop/playback_tap.h"
 
 static_assert((PlaybackTap::HistoryFrames & (PlaybackTap::HistoryFrames - 1)) == 0, "ring index by mask");
 

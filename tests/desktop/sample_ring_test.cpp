@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio/sample_ring.h"
+#include "desktop/sample_ring.h"
 
 TEST(SampleRing, TransfersArePartialAtFullAndEmpty)
 {
