@@ -3,6 +3,7 @@
 // The live show: load (progress bar), a start gesture (sound may only start on one), then the very
 // start-up, frame loop and closing screen of the desktop. The stepped show (--step FPS --at T) is
 // showcap's scripted run: both clocks follow the frame number, silent, stopping on frame round(T x FPS).
+// Either may run again once over: the show is stopped and started afresh on the track already here.
 #include <emscripten.h>
 
 #include <SDL_opengl.h>
@@ -51,6 +52,7 @@ struct WebShow {
     std::FILE* eventsFile = nullptr;
     std::unique_ptr<EventLog> log;
     std::string listenerName;   // set while a listener's track is read in
+    ShowScore score = builtInScore();   // what every start plays to
 };
 WebShow* show = nullptr;
 
@@ -65,7 +67,17 @@ void useListenerScore()
     if (const int result = pageTrackCues(cues))
         fatalExit(1, "%s\n", cantPlayLine(nullptr, show->listenerName, result).c_str());
     tellPage("cues", double(cues.size()));
-    useScore(listenerScore(std::move(cues)));
+    show->score = listenerScore(std::move(cues));
+    useScore(show->score);
+}
+
+// Once a run is over: the show as start-up made it, on the same track, without loading anything.
+void startAgain()
+{
+    stopShow();
+    startShow(show->score);
+    show->run = ShowRun();
+    show->closingTold = false;
 }
 
 void startStepping()
@@ -93,7 +105,6 @@ void finishStepping()
     if (show->eventsFile) std::fclose(show->eventsFile);
     show->eventsFile = nullptr;
     show->stage = Stage::Over;
-    emscripten_cancel_main_loop();
     if (exit == LoopExit::Escape && drawn == show->targetFrame + 1) {
         tellPage("ready", double(show->targetFrame));
     } else {
@@ -130,9 +141,7 @@ void animationFrame()
             return;
         }
         closeMusic();
-        closeVideo();
         show->stage = Stage::Over;
-        emscripten_cancel_main_loop();
         tellPage(show->run.exit() == LoopExit::Escape ? "escaped" : "over", 0);
         return;
     case Stage::Stepping: {
@@ -176,10 +185,20 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
 }
 }  // namespace
 
-// The page's start gesture: it has just made the AudioContext; music time 0 is now.
+// The page's start gesture: it has just made the AudioContext; music time 0 is now. Once a run is
+// over, the same starts it again (the stepped show needs no gesture, and has no sound).
 extern "C" EMSCRIPTEN_KEEPALIVE void web_start()
 {
-    if (!show || show->stage != Stage::WaitingForStart) return;
+    if (!show) return;
+    if (show->stage == Stage::Over) {
+        startAgain();
+        if (show->options.stepFps > 0) {
+            startStepping();
+            return;
+        }
+    } else if (show->stage != Stage::WaitingForStart) {
+        return;
+    }
     // Keys pressed while the page loaded or waited belong to the page, not to the show.
     endFrame();
     endFrame();

@@ -220,7 +220,8 @@ async function events({url}) {
 }
 
 // The stepped page given &track=URL against showcap --track on the same 44.1 kHz WAV: the same cues,
-// and the same spectrum-driven spawns (at least 99 % of showcap's found line for line in the page's).
+// and the same spectrum-driven spawns (at least 99 % of showcap's found line for line in the page's);
+// run again in the same page, the same log.
 async function ownTrackEvents({url, site}) {
   const wav = ownTrack(site);
   const at = 33.0;
@@ -247,12 +248,22 @@ async function ownTrackEvents({url, site}) {
     if (of(desktop, 'cue').length < 10) fail('too few cues found to compare');
     if (of(web, 'cue').join('\n') !== of(desktop, 'cue').join('\n')) fail('cue events differ');
     if (share < 0.99) fail('spectrum spawns differ');
+
+    await page.evaluate(() => window.showStepAgain());
+    await page.waitForFunction(() => document.title === 'ready' || document.title.startsWith('error'),
+                               {timeout: 600000, polling: 200});
+    const again = (await page.evaluate(() => window.showEvents())).split('\n').filter((l) => l);
+    const differs = again.findIndex((l, i) => l !== web[i]);
+    console.log('run again in the page: ' + again.length + ' lines, ' +
+                (again.length === web.length && differs < 0 ? 'the same log' : 'first difference at line ' + (differs + 1)));
+    if (again.length !== web.length || differs >= 0) fail('the second run in the page logged other events');
   });
 }
 
 // A file given to the live page's picker (as a drop gives it) starts the show with it: its cues are
-// the ones showcap finds, and the show ends with the 4 s track. A file that is not audio is named,
-// with the reason, in the page's own words.
+// the ones showcap finds, and the show ends with the 4 s track; Play again plays it to its end again
+// without loading the page or fetching anything. A file that is not audio is named, with the reason,
+// in the page's own words.
 async function ownTrackDrop({url, site}) {
   const wav = ownTrack(site, 4);
   const eventsFile = path.join(tempDir('events'), 'events.jsonl');
@@ -276,6 +287,24 @@ async function ownTrackDrop({url, site}) {
     if (page.consoleErrors.length) fail('console errors: ' + page.consoleErrors.join(' | '));
     if (found !== cues) fail('the page found other cues than showcap');
     if (!(played >= 4 && played < 20)) fail('the show did not play the 4 s track to its end');
+
+    await page.waitForFunction(() => !document.getElementById('again').hidden, {timeout: 30000, polling: 100});
+    const requests = [];
+    page.on('request', (r) => requests.push(r.url()));
+    await page.evaluate(() => { window.samePage = true; window.showFigures.closingAt = 0; });
+    await page.click('#again');
+    await page.waitForFunction(() => window.showFigures.closingAt, {timeout: 60000, polling: 100}).catch(() => {});
+    await page.waitForFunction(() => window.showFigures.ended === 'over' && !document.getElementById('again').hidden,
+                               {timeout: 30000, polling: 100}).catch(() => {});
+    const g = await page.evaluate(() => ({figures: window.showFigures, samePage: window.samePage === true,
+                                          message: document.getElementById('message').textContent}));
+    const replayed = g.figures.closingAt ? (g.figures.closingAt - g.figures.startedAt) / 1000 : -1;
+    console.log('played again: closing screen ' + replayed.toFixed(2) + ' s after the start, "' + g.message + '", ' +
+                (g.samePage ? 'same page' : 'page loaded again') + ', ' + requests.length + ' requests');
+    if (!g.samePage) fail('Play again loaded the page again');
+    if (requests.length) fail('Play again fetched ' + requests.join(', '));
+    if (!(replayed >= 4 && replayed < 20) || g.message !== 'The end.') fail('Play again did not play the track to its end');
+    if (page.consoleErrors.length) fail('console errors: ' + page.consoleErrors.join(' | '));
     await page.close();
 
     const bad = await openPage(browser, url);

@@ -3,8 +3,9 @@
 // the picture fitted to the window with black bars at the screen's own pixels (on a software
 // rasteriser at 1024x768, unless ?resolution=native), toggles full screen, and shows every
 // failure as text; and plays the show to a listener's own file, picked or dropped, decoded here by the
-// browser and never sent anywhere. index.html?step=FPS&at=T[&events][&size=WxH][&track=URL] is the
-// automation contract (README).
+// browser and never sent anywhere. Play again replays the same track in place: nothing is fetched or
+// decoded again. index.html?step=FPS&at=T[&events][&size=WxH][&track=URL] is the automation contract
+// (README).
 'use strict';
 (function () {
   const ShowWidth = 1024, ShowHeight = 768;
@@ -88,7 +89,14 @@
   }
   window.addEventListener('keydown', (e) => { if (e.key === 'f' || e.key === 'F') toggleFullScreen(); });
   stage.addEventListener('dblclick', toggleFullScreen);
-  again.addEventListener('click', () => location.reload());
+  // The click is a gesture, so the sound may start again at once, on a new AudioContext.
+  again.addEventListener('click', (e) => {
+    e.stopPropagation();
+    again.hidden = true;
+    canvas.hidden = false;
+    overlay.className = '';
+    startOnGesture();
+  });
 
   if (params.has('size') && (!steppedSize || [1, 2].some((i) => Number(steppedSize[i]) < 16 ||
                                                                 Number(steppedSize[i]) > 7680))) {
@@ -298,6 +306,11 @@
     onAbort: (what) => fail('The show stopped: ' + what),
   };
   window.showEvents = () => Module.FS.readFile(Module.UTF8ToString(Module._web_events_file()), {encoding: 'utf8'});
+  // The stepped mode once 'ready': the same run again in this page, 'ready' again when it is done.
+  window.showStepAgain = () => {
+    document.title = 'stepping';
+    Module._web_start();
+  };
   window.showAudioClock = () => ({
     contextTime: Module._web_audio_clock(0), baseLatency: Module._web_audio_clock(1),
     outputLatency: Module._web_audio_clock(2), heardSeconds: Module._web_audio_clock(3),
