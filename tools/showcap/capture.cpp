@@ -14,7 +14,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <sys/wait.h>
 
 #include "audio/analyser.h"
 #include "audio/decoded_track.h"
@@ -105,41 +104,26 @@ void readFrame(Frame& frame, int width, int height)
 }
 
 // The last frame of a run that writes nothing, stopped after stopAfter (-1: at the show's end): the
-// whole show logic squeezed into one pixel, in a child process so this one's show starts untouched.
-// -1 when the child failed. Called before any thread or GL context exists, so fork is safe.
+// whole show logic squeezed into one pixel, on the display the capture then draws on. Stopping the
+// show afterwards leaves it exactly as start-up will find it.
 long simulatedLastFrame(int fps, const DecodedTrack& track, const ShowScore& score, long stopAfter)
 {
-    int fds[2];
-    if (pipe(fds) != 0) return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        initVideo(ShowWidth, ShowHeight, false);
-        startShow(score);
-        SpectrumAnalyser analyser;
-        SteppedRunOptions run;
-        run.framesPerSecond = fps;
-        run.trackLengthMs = track.lengthMs();
-        run.spectrumAt = [&](uint32_t positionMs, float* out) { spectrumAt(track, positionMs, analyser, out); };
-        run.lastFrame = stopAfter;
-        run.looksAt = [](long) { return false; };
-        long last = -1;
-        {
-            SteppedRun show(run);
-            show.runToEnd();
-            last = show.frame() - 1;
-        }
-        closeVideo();
-        const bool sent = write(fds[1], &last, sizeof last) == ssize_t(sizeof last);
-        _exit(sent ? 0 : 1);
-    }
-    close(fds[1]);
+    startShow(score);
+    SpectrumAnalyser analyser;
+    SteppedRunOptions run;
+    run.framesPerSecond = fps;
+    run.trackLengthMs = track.lengthMs();
+    run.spectrumAt = [&](uint32_t positionMs, float* out) { spectrumAt(track, positionMs, analyser, out); };
+    run.lastFrame = stopAfter;
+    run.looksAt = [](long) { return false; };
     long last = -1;
-    const bool got = pid > 0 && read(fds[0], &last, sizeof last) == ssize_t(sizeof last);
-    close(fds[0]);
-    int status = 0;
-    if (pid > 0) waitpid(pid, &status, 0);
-    return got && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? last : -1;
+    {
+        SteppedRun show(run);
+        show.runToEnd();
+        last = show.frame() - 1;
+    }
+    stopShow();
+    return last;
 }
 
 // The frames a chunk or --plan writes: from --from to --to, or to the show's end, found by simulating
@@ -153,12 +137,7 @@ bool writtenRange(const CaptureOptions& o, const DecodedTrack& track, const Show
     if (o.lastFrame >= 0) {
         range.last = o.lastFrame;
     } else if (!(range.last >= 0 && musicReaches(range.last, o.fps, track.lengthMs()))) {
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
         range.last = simulatedLastFrame(o.fps, track, score, range.last);
-        if (range.last < 0) {
-            error = "the simulated run to the show's end failed";
-            return false;
-        }
     }
     const int pieces = std::max(1, o.chunk.count);
     if (range.count() < pieces) {
@@ -214,7 +193,6 @@ uint64_t dataDigest(const std::string& dataDir, std::string& error)
 
 std::string glRenderer()
 {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
     initVideo(ShowWidth, ShowHeight, false);
     auto text = [](GLenum name) {
         const GLubyte* s = glGetString(name);
@@ -225,136 +203,125 @@ std::string glRenderer()
     return renderer;
 }
 
-int runCapture(const CaptureOptions& o)
-{
-    signal(SIGPIPE, SIG_IGN);  // a dead ffmpeg must show up as a write error, not end us silently
+namespace {
+// What one run does, decided from the options before anything is decoded or drawn.
+struct CapturePlan {
+    VideoFormat format = VideoFormat::None;
+    std::string output, sheetPath, eventsPath, hashesPath, trackPath;   // absolute; empty: none
+    long firstFrame = 0;          // --from as a frame
+    long toFrame = -1;            // --to as a frame; -1: to the end of the closing screen
+    bool cut = false;             // one chunk of a capture cut into several
+    FrameRange range;             // the chunk's frames, or --plan's; found once the music is read
+    bool writesFrames() const { return format != VideoFormat::None || !hashesPath.empty(); }
+    long writeFrom() const { return cut ? range.first : firstFrame; }
+    long writeTo() const { return cut ? range.last : toFrame; }
+};
 
-    VideoFormat format = o.format;
-    if (format == VideoFormat::Auto) format = ffmpegAvailable() ? VideoFormat::Mp4 : VideoFormat::Png;
-    if (format == VideoFormat::Mp4 && !ffmpegAvailable() && !o.plan)
-        return reportFailure("the ffmpeg program is not installed (apt-get install ffmpeg), or use --format png");
-    std::string output = o.output;
-    if (output.empty()) output = format == VideoFormat::Mp4 ? "show.mp4" : "show-frames";
-    output = absolute(output);
-    const std::string sheetPath = absolute(o.contactSheet), eventsPath = absolute(o.events),
-                      hashesPath = absolute(o.hashes), trackPath = absolute(o.track);
-
-    std::error_code ec;
-    fs::current_path(o.dataDir, ec);
-    if (ec) return reportFailure("can't use data directory " + o.dataDir + ": " + ec.message());
-
+// The track the frames follow and the score it makes.
+struct CaptureMusic {
     DecodedTrack track;
     ShowScore score = builtInScore();
-    if (trackPath.empty()) {
-        if (const int result = decodeTrack(TrackFileName, track); result != 0)
-            return reportFailure(formatString("can't use %s in %s: %s", TrackFileName, o.dataDir.c_str(), musicErrorText(result)));
-    } else {
-        std::string message;
-        if (readListenerShow("showcap", trackPath, &track, score, message, o.quiet)) {
-            std::fprintf(stderr, "%s\n", message.c_str());
-            return 1;
-        }
+};
+
+// Paths given on the command line are relative to where showcap was started; the show reads its
+// files from the data directory, where the run moves to.
+bool planCapture(const CaptureOptions& o, CapturePlan& plan, std::string& error)
+{
+    plan.format = o.format;
+    if (plan.format == VideoFormat::Auto) plan.format = ffmpegAvailable() ? VideoFormat::Mp4 : VideoFormat::Png;
+    if (plan.format == VideoFormat::Mp4 && !ffmpegAvailable() && !o.plan) {
+        error = "the ffmpeg program is not installed (apt-get install ffmpeg), or use --format png";
+        return false;
     }
+    plan.output = absolute(!o.output.empty() ? o.output : plan.format == VideoFormat::Mp4 ? "show.mp4" : "show-frames");
+    plan.sheetPath = absolute(o.contactSheet);
+    plan.eventsPath = absolute(o.events);
+    plan.hashesPath = absolute(o.hashes);
+    plan.trackPath = absolute(o.track);
+    plan.firstFrame = std::lround(o.from * o.fps);
+    plan.toFrame = o.to >= 0 ? std::lround(o.to * o.fps) : -1;
+    plan.cut = o.chunk.count > 0;
+    return true;
+}
 
-    const long firstFrame = std::lround(o.from * o.fps);
-    const long toFrame = o.to >= 0 ? std::lround(o.to * o.fps) : -1;
-    const double fromSeconds = double(firstFrame) / o.fps;
-
-    const bool cut = o.chunk.count > 0;
-    FrameRange range;  // a chunk's frames, or --plan's
-    std::string error;
-    if ((cut || o.plan) && !writtenRange(o, track, score, range, error)) return reportFailure(error);
-    if (o.plan) {
-        std::printf("frames %ld %ld\n", range.first, range.last);
+// 0, or the exit status once the failure is told.
+int readMusic(const CaptureOptions& o, const CapturePlan& plan, CaptureMusic& music)
+{
+    if (plan.trackPath.empty()) {
+        if (const int result = decodeTrack(TrackFileName, music.track))
+            return reportFailure(formatString("can't use %s in %s: %s", TrackFileName, o.dataDir.c_str(), musicErrorText(result)));
         return 0;
     }
-    const bool lastChunk = cut && o.chunk.index == o.chunk.count;
-    const long writeFrom = cut ? range.first : firstFrame, writeTo = cut ? range.last : toFrame;
-    const SegmentLabel label{o.chunk, range, o.fps};
-
-    std::unique_ptr<FrameSink> sink;
-    auto removeFile = [](std::string* path) {
-        std::remove(path->c_str());
-        delete path;
-    };
-    std::unique_ptr<std::string, decltype(removeFile)> trackWav(nullptr, removeFile);   // removed however the run ends
-    if (format == VideoFormat::Mp4) {
-        // Without an end the audio runs to the track's end; the video may go on past it (the fade and
-        // the closing screen), which players show over silence. A chunk's segment has no sound: the
-        // join writes it once for the whole range.
-        Mp4Audio audio;
-        if (!cut) {
-            audio.trackPath = fs::absolute(TrackFileName).string();
-            audio.fromSeconds = fromSeconds;
-            audio.durationSeconds = toFrame >= 0 ? double(toFrame - firstFrame + 1) / o.fps : track.frames() / 44100.0;
-            // A listener's track goes to ffmpeg as the show heard it, decoded and at 44.1 kHz, so the
-            // video's sound is the very samples its pictures follow.
-            if (!trackPath.empty()) {
-                audio.trackPath = output + ".track.wav";
-                if (!writeWav(audio.trackPath, {track.samples.data(), size_t(track.frames())}, error))
-                    return reportFailure(error);
-                trackWav.reset(new std::string(audio.trackPath));
-            }
-        }
-        sink = makeMp4Sink(output, o.width, o.height, o.fps, o.preset, audio, cut ? segmentLabel(label) : "");
-    } else if (format == VideoFormat::Png) {
-        sink = makePngSink(output, cut ? AudioRange{} : audioOfFrames(track, firstFrame, toFrame, o.fps));
-    } else {
-        sink = makeNullSink();
+    std::string message;
+    if (readListenerShow("showcap", plan.trackPath, &music.track, music.score, message, o.quiet)) {
+        std::fprintf(stderr, "%s\n", message.c_str());
+        return 1;
     }
-    if (!sink->error().empty()) return reportFailure(sink->error());
+    return 0;
+}
 
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> events(nullptr, std::fclose), hashes(nullptr, std::fclose);
-    if (!eventsPath.empty() && !(events.reset(std::fopen(eventsPath.c_str(), "w")), events))
-        return reportFailure("can't write " + eventsPath);
-    if (!hashesPath.empty() && !(hashes.reset(std::fopen(hashesPath.c_str(), "w")), hashes))
-        return reportFailure("can't write " + hashesPath);
+// Where the written frames go. A listener's track goes to ffmpeg as the show heard it, decoded and at
+// 44.1 kHz, in a WAV beside the video that wav names (removed however the run ends).
+std::unique_ptr<FrameSink> openSink(const CaptureOptions& o, const CapturePlan& plan, const DecodedTrack& track,
+                                    std::string& wav, std::string& error)
+{
+    if (plan.format == VideoFormat::Png)
+        return makePngSink(plan.output, plan.cut ? AudioRange{} : audioOfFrames(track, plan.firstFrame, plan.toFrame, o.fps));
+    if (plan.format != VideoFormat::Mp4) return makeNullSink();
+    // Without an end the audio runs to the track's end; the video may go on past it (the fade and the
+    // closing screen), which players show over silence. A chunk's segment has no sound: the join
+    // writes it once for the whole range.
+    Mp4Audio audio;
+    if (!plan.cut) {
+        audio.trackPath = fs::absolute(TrackFileName).string();
+        audio.fromSeconds = double(plan.firstFrame) / o.fps;
+        audio.durationSeconds = plan.toFrame >= 0 ? double(plan.toFrame - plan.firstFrame + 1) / o.fps
+                                                  : double(track.frames()) / MusicSampleRate;
+        if (!plan.trackPath.empty()) {
+            audio.trackPath = wav = plan.output + ".track.wav";
+            if (!writeWav(wav, {track.samples.data(), size_t(track.frames())}, error)) return nullptr;
+        }
+    }
+    const SegmentLabel label{o.chunk, plan.range, o.fps};
+    return makeMp4Sink(plan.output, o.width, o.height, o.fps, o.preset, audio, plan.cut ? segmentLabel(label) : "");
+}
 
-    // The offscreen driver gives a GL context with no X server; the sound device is never opened.
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    initVideo(ShowWidth, ShowHeight, false, o.width, o.height);
-    if (outputWidth() != o.width || outputHeight() != o.height)
-        return reportFailure(formatString("the GL here can't draw %dx%d frames (it gave %dx%d)", o.width, o.height, outputWidth(),
-                                 outputHeight()));
-    startShow(score);
+using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+File openForWriting(const std::string& path) { return File(path.empty() ? nullptr : std::fopen(path.c_str(), "w"), std::fclose); }
 
+// The show from frame 0, with the plan's frames read back and handed to the sink on the writer's
+// thread, the contact sheet and the event log on the way. The frames run: the last one's number + 1.
+long renderFrames(const CaptureOptions& o, const CapturePlan& plan, const CaptureMusic& music, std::FILE* events,
+                  FrameWriter& writer, ContactSheet& sheet, Progress& progress)
+{
+    startShow(music.score);
     SpectrumAnalyser analyser;
-    // Thumbnails the size they are at the show's own size, from the picture without its bars.
-    const PixelRect picture = pictureViewport();
-    ContactSheet sheet(o.width, o.height, picture.x, o.height - picture.y - picture.height, picture.width,
-                       picture.height, ShowWidth / ContactSheet::Shrink, ShowHeight / ContactSheet::Shrink);
     const long sheetEvery = std::max(1L, std::lround(o.sheetEvery * o.fps));
-    Progress progress{!o.quiet};
-    progress.startedAt = secondsNow();
-    // The show runs on past the music while the last effects fade, then 2.1 s of closing screen.
-    const double expectedFrames = (track.lengthMs() / 1000.0 + 2.1) * o.fps;
-    const double rangeFrames = writeTo >= 0 ? double(writeTo + 1) : expectedFrames;
-    // Hashing and encoding run on the writer's thread while the next frame is drawn.
-    FrameWriter writer([&](const Frame& f) {
-        if (hashes)
-            std::fprintf(hashes.get(), "%lld %016llx\n", static_cast<long long>(f.index),
-                         static_cast<unsigned long long>(frameHash(f.rgb.data(), f.rgb.size())));
-        return sink->write(f);
-    });
+    // The show runs on past the music while the last effects fade, then the closing screen.
+    const double expectedFrames = (music.track.lengthMs() / 1000.0 + ClosingDuration) * o.fps;
+    const double rangeFrames = plan.writeTo() >= 0 ? double(plan.writeTo() + 1) : expectedFrames;
     Frame sheetOnly;  // a frame read back for the contact sheet alone
 
     // Which frames are looked at: written ones, unless nothing is written, and contact-sheet ones.
-    const bool writesFrames = format != VideoFormat::None || !hashesPath.empty();
-    auto inRange = [&](long n) { return writesFrames && n >= writeFrom && (writeTo < 0 || n <= writeTo); };
+    auto inRange = [&](long n) {
+        return plan.writesFrames() && n >= plan.writeFrom() && (plan.writeTo() < 0 || n <= plan.writeTo());
+    };
     auto onSheet = [&](long n) {
-        return !sheetPath.empty() && n >= firstFrame && (toFrame < 0 || n <= toFrame) && (n - firstFrame) % sheetEvery == 0;
+        return !plan.sheetPath.empty() && n >= plan.firstFrame && (plan.toFrame < 0 || n <= plan.toFrame) &&
+               (n - plan.firstFrame) % sheetEvery == 0;
     };
     std::unique_ptr<EventLog> log;
-    if (events) log = std::make_unique<EventLog>(events.get());
+    if (events) log = std::make_unique<EventLog>(events);
     // The whole run's log holds the lead-in's events too: the first chunk's share begins at frame 0.
-    if (log && cut) log->writeOnly(o.chunk.index == 1 ? 0 : range.first, range.last);
+    if (log && plan.cut) log->writeOnly(o.chunk.index == 1 ? 0 : plan.range.first, plan.range.last);
 
     SteppedRunOptions run;
     run.framesPerSecond = o.fps;
-    run.trackLengthMs = track.lengthMs();
-    run.spectrumAt = [&](uint32_t positionMs, float* out) { spectrumAt(track, positionMs, analyser, out); };
+    run.trackLengthMs = music.track.lengthMs();
+    run.spectrumAt = [&](uint32_t positionMs, float* out) { spectrumAt(music.track, positionMs, analyser, out); };
     // The last chunk stops as the whole run would, so its end checks the end the cut was made for.
-    run.lastFrame = cut && !lastChunk ? range.last : toFrame;
+    const bool lastChunk = plan.cut && o.chunk.index == o.chunk.count;
+    run.lastFrame = plan.cut && !lastChunk ? plan.range.last : plan.toFrame;
     run.looksAt = [&](long n) { return inRange(n) || onSheet(n); };
     run.observer = log.get();
     run.onFrameEnd = [&](long n) {
@@ -375,18 +342,75 @@ int runCapture(const CaptureOptions& o)
         }
         framesRun = show.frame();
     }
-    closeVideo();
+    stopShow();
+    return framesRun;
+}
+}  // namespace
+
+int runCapture(const CaptureOptions& o)
+{
+    signal(SIGPIPE, SIG_IGN);  // a dead ffmpeg must show up as a write error, not end us silently
+    CapturePlan plan;
+    std::string error;
+    if (!planCapture(o, plan, error)) return reportFailure(error);
+    std::error_code ec;
+    fs::current_path(o.dataDir, ec);
+    if (ec) return reportFailure("can't use data directory " + o.dataDir + ": " + ec.message());
+    CaptureMusic music;
+    if (const int status = readMusic(o, plan, music)) return status;
+
+    // One display for the whole run: the plan's squeezed run, then the frames themselves.
+    initVideo(ShowWidth, ShowHeight, false, o.width, o.height);
+    struct DisplayCloser {
+        ~DisplayCloser() { closeVideo(); }
+    } closer;
+    if (outputWidth() != o.width || outputHeight() != o.height)
+        return reportFailure(formatString("the GL here can't draw %dx%d frames (it gave %dx%d)", o.width, o.height,
+                                          outputWidth(), outputHeight()));
+    if ((plan.cut || o.plan) && !writtenRange(o, music.track, music.score, plan.range, error)) return reportFailure(error);
+    if (o.plan) {
+        std::printf("frames %ld %ld\n", plan.range.first, plan.range.last);
+        return 0;
+    }
+
+    std::string wav;
+    const auto removeWav = [](std::string* path) {
+        if (!path->empty()) std::remove(path->c_str());
+    };
+    const std::unique_ptr<std::string, decltype(removeWav)> wavRemover(&wav, removeWav);
+    const std::unique_ptr<FrameSink> sink = openSink(o, plan, music.track, wav, error);
+    if (!sink) return reportFailure(error);
+    if (!sink->error().empty()) return reportFailure(sink->error());
+    const File events = openForWriting(plan.eventsPath), hashes = openForWriting(plan.hashesPath);
+    if (!plan.eventsPath.empty() && !events) return reportFailure("can't write " + plan.eventsPath);
+    if (!plan.hashesPath.empty() && !hashes) return reportFailure("can't write " + plan.hashesPath);
+
+    // Thumbnails the size they are at the show's own size, from the picture without its bars.
+    const PixelRect picture = pictureViewport();
+    ContactSheet sheet(o.width, o.height, picture.x, o.height - picture.y - picture.height, picture.width,
+                       picture.height, ShowWidth / ContactSheet::Shrink, ShowHeight / ContactSheet::Shrink);
+    // Hashing and encoding run on the writer's thread while the next frame is drawn.
+    FrameWriter writer([&](const Frame& f) {
+        if (hashes)
+            std::fprintf(hashes.get(), "%lld %016llx\n", static_cast<long long>(f.index),
+                         static_cast<unsigned long long>(frameHash(f.rgb.data(), f.rgb.size())));
+        return sink->write(f);
+    });
+    Progress progress{!o.quiet};
+    progress.startedAt = secondsNow();
+    const long framesRun = renderFrames(o, plan, music, events.get(), writer, sheet, progress);
 
     if (!writer.finish()) return reportFailure(sink->error());
     if (!sink->finish()) return reportFailure(sink->error());
-    if (cut && framesRun - 1 != range.last)
+    if (plan.cut && framesRun - 1 != plan.range.last)
         return reportFailure(formatString("the show ended at frame %ld, not at frame %ld as the cut into chunks "
                                           "assumed: are the build and the data the same as where it was planned?",
-                                          framesRun - 1, range.last));
-    if (cut && format == VideoFormat::Png &&
-        !writeText(output + formatString("/chunk-%d-of-%d.txt", o.chunk.index, o.chunk.count), segmentLabel(label) + "\n"))
-        return reportFailure("can't write the chunk's label in " + output);
-    if (!sheetPath.empty() && !sheet.save(sheetPath, error)) return reportFailure(error);
+                                          framesRun - 1, plan.range.last));
+    const SegmentLabel label{o.chunk, plan.range, o.fps};
+    if (plan.cut && plan.format == VideoFormat::Png &&
+        !writeText(plan.output + formatString("/chunk-%d-of-%d.txt", o.chunk.index, o.chunk.count), segmentLabel(label) + "\n"))
+        return reportFailure("can't write the chunk's label in " + plan.output);
+    if (!plan.sheetPath.empty() && !sheet.save(plan.sheetPath, error)) return reportFailure(error);
     progress.done(framesRun, secondsNow());
     return 0;
 }

@@ -1,6 +1,7 @@
 // showcap: the show rendered offline to a video, frame-exact and in sync, with no display or sound
 // card. See captureUsage() or `showcap --help`.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -40,6 +41,9 @@ int printVersion(const CaptureOptions& o)
 
 int main(int argc, char** argv)
 {
+    // Every run draws on SDL's offscreen driver: a GL context with no X server, whatever DISPLAY says.
+    // The sound device is never opened.
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
     // The installed folder goes first as a --data of its own, so one given on the command line wins.
     std::vector<std::string> args;
     if (const std::string data = installedDataDir(); !data.empty()) args = {"--data", data};
