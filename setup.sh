@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the show needs, only those that are missing.
 #   ./setup.sh          what building and playing the show needs
-#   ./setup.sh --test   that, plus what the tests need
+#   ./setup.sh --unit   that, plus what the quick loop needs (ctest -L unit: GoogleTest, the benchmarks'
+#                       libraries for the measures it checks, and lame, which makes its test tracks)
+#   ./setup.sh --test   that, plus what every test needs
 #   ./setup.sh --capture  that, plus ffmpeg, which the capture tool encodes MP4 with, and GNU parallel, rsync
 #                       and ssh, which run a capture's chunks on several cores or machines
 #   ./setup.sh --package  that, plus what building the .deb and checking it in a clean chroot need
@@ -28,7 +30,8 @@ egl_packages=(libegl1 libegl-mesa0)
 # start, a sound server for the test that plays through one, and an ssh server for the test that runs
 # a capture's chunks on "other machines" on the loopback address.
 capture_packages=(ffmpeg parallel rsync openssh-client "${egl_packages[@]}")
-test_packages=(libgtest-dev googletest libbenchmark-dev libebur128-dev xdotool lame imagemagick openbox
+unit_packages=(libgtest-dev googletest libbenchmark-dev libebur128-dev lame)
+test_packages=("${unit_packages[@]}" xdotool imagemagick openbox
   x11-utils pulseaudio pulseaudio-utils openssh-server "${capture_packages[@]}")
 package_packages=(dpkg-dev debootstrap)
 fuzz_packages=(clang libclang-rt-14-dev)
@@ -39,6 +42,7 @@ command -v npm >/dev/null || web_packages+=(npm)
 wanted=("${packages[@]}")
 web=0
 case "${1:-}" in
+  --unit) wanted+=("${unit_packages[@]}") ;;
   --test) wanted+=("${test_packages[@]}" "${web_packages[@]}"); web=1 ;;
   --web) wanted+=("${web_packages[@]}"); web=1 ;;
   --capture) wanted+=("${capture_packages[@]}") ;;

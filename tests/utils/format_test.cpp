@@ -1,13 +1,17 @@
-// formatString, the time grammar, and the texture library's lookup by file name.
+// formatString, the time grammar, the letterbox, the resolution rule, the texture library's lookup by
+// file name, and the clock's seam: the pure pieces of utils.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "utils/draw.h"
 #include "utils/format.h"
 #include "utils/resolution.h"
 #include "utils/texture_library.h"
 #include "utils/time_text.h"
+#include "utils/video.h"
 
 TEST(FormatString, NumberedFileNames)
 {
@@ -120,4 +124,23 @@ TEST_F(FindTextureTest, FirstRegisteredEntryWins)
     TextureLibrary.fileNames.emplace_back("typo1.png");
     TextureLibrary.textures.push_back(999);
     EXPECT_EQ(findTexture("typo1.png"), 102u);
+}
+
+namespace {
+uint32_t scriptedTicks = 0;
+uint32_t scriptedTickSource() { return scriptedTicks; }
+}  // namespace
+
+TEST(Clock, DemoTimeFollowsTheTickSourceAndARestart)
+{
+    setTickSource(scriptedTickSource);
+    scriptedTicks = 1500;
+    EXPECT_EQ(demoTime(), 1.5f);
+    scriptedTicks = 23223;
+    EXPECT_EQ(demoTime(), 23.223f);
+    setTickSource(nullptr);
+    EXPECT_LT(demoTime(), 100.0f) << "back on SDL's ticks since start-up";
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    restartClock();
+    EXPECT_LT(demoTime(), 0.02f) << "a show started again counts from its own start";
 }

@@ -1,4 +1,4 @@
-// The input state that endFrame builds from SDL's event queue, and the scripted clock seam.
+// The input state that endFrame builds from SDL's event queue.
 #include <gtest/gtest.h>
 #include <SDL.h>
 
@@ -52,8 +52,6 @@ protected:
     }
 };
 
-uint32_t scriptedTicks = 0;
-uint32_t scriptedTickSource() { return scriptedTicks; }
 }  // namespace
 
 TEST_F(InputTest, KeysAreLevelsSeenAtFrameEnds)
@@ -124,15 +122,4 @@ TEST_F(InputTest, CloseRequestsAreDropped)
     endFrame();
     EXPECT_FALSE(keyDown(SDLK_ESCAPE));
     EXPECT_EQ(SDL_PollEvent(nullptr), 0) << "the queue was drained";
-}
-
-TEST(Clock, DemoTimeFollowsTheTickSource)
-{
-    setTickSource(scriptedTickSource);
-    scriptedTicks = 1500;
-    EXPECT_EQ(demoTime(), 1.5f);
-    scriptedTicks = 23223;
-    EXPECT_EQ(demoTime(), 23.223f);
-    setTickSource(nullptr);
-    EXPECT_LT(demoTime(), 100.0f) << "back on SDL's ticks since start-up";
 }
