@@ -1,25 +1,36 @@
 #!/usr/bin/env bash
 # Builds the show (only what playing needs) and plays it from data/; ./play.sh FILE plays it to your
-# own track (WAV, FLAC, Ogg Vorbis, Opus or MP3) instead. With no display it plays on a virtual one
-# (Xvfb) with SDL's dummy sound driver, so it still runs to its end.
+# own track (WAV, FLAC, Ogg Vorbis, Opus or MP3) instead, and ./play.sh --listen [SOURCE] draws it to
+# whatever the desktop plays (or to a sound server's SOURCE, a microphone say) until Escape. With no
+# display it plays on a virtual one (Xvfb) with SDL's dummy sound driver, so it still runs to its end.
 set -euo pipefail
-track=()
-if [ $# -gt 0 ]; then
-  [ $# -eq 1 ] && [ -n "$1" ] || { echo "usage: ./play.sh [TRACK_FILE]" >&2; exit 2; }
+program=show
+args=()
+if [ "${1:-}" = --listen ]; then
+  program=showlisten
+  shift
+  # An events file is named from where play.sh was started, too.
+  previous=
+  for a in "$@"; do
+    [ "$previous" = --events ] && [ "${a#/}" = "$a" ] && a=$PWD/$a
+    args+=("$a")
+    previous=$a
+  done
+elif [ $# -gt 0 ]; then
+  [ $# -eq 1 ] && [ -n "$1" ] || { echo "usage: ./play.sh [TRACK_FILE | --listen [SOURCE]]" >&2; exit 2; }
+  program=showtrack
   # Named from where play.sh was started, before it moves to the data folder.
   case "$1" in
-    /*) track=("$1") ;;
-    *) track=("$PWD/$1") ;;
+    /*) args=("$1") ;;
+    *) args=("$PWD/$1") ;;
   esac
 fi
 cd "$(dirname "$0")"
 ./setup.sh
-program=show
-[ ${#track[@]} -eq 0 ] || program=showtrack
 ./build.sh "$program"
 cd data
 if [ -n "${DISPLAY:-}" ]; then
-  exec "../build/bin/$program" "${track[@]}"
+  exec "../build/bin/$program" "${args[@]}"
 fi
 echo "No display: playing on a virtual 1024x768 display with silent audio." >&2
-exec xvfb-run -a -s "-screen 0 1024x768x24" env SDL_AUDIODRIVER=dummy "../build/bin/$program" "${track[@]}"
+exec xvfb-run -a -s "-screen 0 1024x768x24" env SDL_AUDIODRIVER=dummy "../build/bin/$program" "${args[@]}"

@@ -3,7 +3,9 @@
 // music; the peak memory of the process; and, on the show's own track, the cues found against its
 // built-in list (how many of the real cues have a found one within 30 and 60 ms, and how many found
 // ones have no real cue within 60 ms); on any track, how the cues spread: the longest stretch
-// without one, and the cues a minute in the quietest and loudest third of the track's seconds.
+// without one, and the cues a minute in the quietest and loudest third of the track's seconds. The
+// same track heard live (the live finder fed 10 ms at a time, as a sound server hands it over) beside
+// it: its cues, their time a minute, how many fall within 60 ms of the file's, and the same spread.
 //   cue_bench [--cues] TRACK...     the show's own track is recognised by its name, bass_300808.mp3
 #include <algorithm>
 #include <chrono>
@@ -17,6 +19,7 @@
 #include "audio/cue_finder.h"
 #include "audio/decoded_track.h"
 #include "audio/listener_track.h"
+#include "audio/live_cues.h"
 #include "audio/music_errors.h"
 #include "timeline/cue_times.h"
 
@@ -130,6 +133,24 @@ int main(int argc, char** argv)
             spread("the built-in list", curve, std::vector<float>(CueTimes, CueTimes + CueCount));
             againstBuiltIn(cues);
         }
+
+        constexpr size_t Fragment = 441;   // 10 ms, a sound server's usual fragment
+        const auto listened = std::chrono::steady_clock::now();
+        LiveCueFinder live;
+        std::vector<float> liveCues;
+        for (size_t at = 0; at < track.frames(); at += Fragment) {
+            live.add(track.samples.data() + 2 * at, std::min<size_t>(Fragment, size_t(track.frames()) - at));
+            for (float t : live.takeCues()) liveCues.push_back(t);
+        }
+        const double listenSeconds = secondsSince(listened);
+        int near = 0;
+        for (float t : liveCues) near += nearest(cues, t) <= 0.060;
+        std::printf("  heard live: %zu cues (%.2f a second), %.3f s a minute, %d of them within 60 ms of a cue found "
+                    "in the file (%.1f %%), %zu values kept at the end\n",
+                    liveCues.size(), liveCues.size() / (minutes * 60), listenSeconds / minutes, near,
+                    liveCues.empty() ? 0.0 : 100.0 * near / double(liveCues.size()), live.keptValues());
+        spread("found live", curve, liveCues);
+        if (builtIn) againstBuiltIn(liveCues);
     }
     return 0;
 }

@@ -102,8 +102,15 @@ void OnsetCurve::analyseFrame()
         rise += std::max(0.0, current - previous_[k]);
         previous_[k] = current;
     }
-    flux_.push_back(flux_.empty() ? 0.0f : float(rise));
+    flux_.push_back(hops_ == 0 ? 0.0f : float(rise));
     energy_.push_back(float(squares / OnsetFrameSize));
+    ++hops_;
+}
+
+void OnsetCurve::forgetValues()
+{
+    flux_.clear();
+    energy_.clear();
 }
 
 std::vector<Onset> findOnsets(const OnsetCurve& curve)

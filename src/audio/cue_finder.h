@@ -53,6 +53,10 @@ public:
     const std::vector<float>& energy() const { return energy_; }   // per hop: frame j's mean square of the mix
     float peak() const { return peak_; }                           // largest |sample| of either channel
     uint64_t frames() const { return frames_; }
+
+    // --- Streaming (a live reader takes the values as they come and keeps its own window)
+    size_t hops() const { return hops_; }   // flux values made so far, forgotten ones included
+    void forgetValues();                     // drops the flux and energy values kept; hops() counts on
     static double timeOf(size_t hop);   // seconds: the moment flux value j stands for (a click reads at its sample)
 
 private:
@@ -62,6 +66,7 @@ private:
     std::vector<double> frame_;          // the newest OnsetFrameSize mixed samples, oldest first
     std::vector<double> previous_;       // log magnitudes of the frame before
     std::vector<float> flux_, energy_;
+    size_t hops_ = 0;
     float peak_ = 0;
     uint64_t frames_ = 0;
 };

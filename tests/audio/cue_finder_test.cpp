@@ -1,6 +1,8 @@
 // The cue finder on made tracks: clicks at known times are the cues, a steady tone and a slow fade
 // give none, however the samples are sliced the curve is the same, a busy track gets the built-in
 // list's density with no crowd, a quiet passage fewer cues than a loud one, and silence is refused.
+// The live finder, fed the same sound as a server hands it over, finds the same clicks and keeps its
+// memory flat however long it listens.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,6 +12,7 @@
 
 #include "audio/cue_finder.h"
 #include "audio/listener_track.h"
+#include "audio/live_cues.h"
 #include "audio/music_errors.h"
 
 namespace {
@@ -53,6 +56,17 @@ struct MadeTrack {
         EXPECT_EQ(cuesOfCurve(curve, out), MusicOk);
         return out;
     }
+    // Heard live, slice frames at a time (441: a sound server's 10 ms fragments).
+    std::vector<float> liveCues(size_t slice = 441) const
+    {
+        LiveCueFinder finder;
+        std::vector<float> out;
+        for (size_t at = 0; at < frames(); at += slice) {
+            finder.add(stereo.data() + 2 * at, std::min(slice, frames() - at));
+            for (float t : finder.takeCues()) out.push_back(t);
+        }
+        return out;
+    }
 };
 }  // namespace
 
@@ -65,6 +79,11 @@ TEST(CueFinder, ClicksAtKnownTimesAreTheCues)
     const std::vector<float> cues = track.cues();
     ASSERT_EQ(cues.size(), 10u) << "room for round(20 x 105 / 186) = 11";
     for (size_t i = 0; i < 10; ++i) EXPECT_NEAR(cues[i], times[i], 0.002) << "click " << i;
+    for (size_t slice : {size_t(441), size_t(128), size_t(4096)}) {
+        const std::vector<float> live = track.liveCues(slice);
+        ASSERT_EQ(live.size(), 10u) << "heard live in slices of " << slice;
+        for (size_t i = 0; i < 10; ++i) EXPECT_NEAR(live[i], times[i], 0.002) << "click " << i << " heard live";
+    }
 }
 
 TEST(CueFinder, SteadyToneAndSlowFadeHaveNoOnsetAndSlicingChangesNothing)
@@ -72,9 +91,11 @@ TEST(CueFinder, SteadyToneAndSlowFadeHaveNoOnsetAndSlicingChangesNothing)
     MadeTrack steady(10);
     steady.tone(440, [](double) { return 0.5; });
     EXPECT_TRUE(steady.cues().empty());
+    EXPECT_TRUE(steady.liveCues().empty());
     MadeTrack fade(12);
     fade.tone(880, [](double t) { return t < 6 ? 0.8 * t / 6 : 0.8 * (12 - t) / 6; });
     EXPECT_TRUE(fade.cues().empty());
+    EXPECT_TRUE(fade.liveCues().empty());
 
     // The page reads 4096 frames at a time, the desktop 65536: the same cues either way.
     MadeTrack clicks(8);
@@ -120,4 +141,32 @@ TEST(CueFinder, SilenceIsRefusedAndAQuietSoundIsNot)
     OnsetCurve quiet;
     quiet.add(faint.stereo.data(), faint.frames());
     EXPECT_EQ(cuesOfCurve(quiet, cues), MusicOk);
+}
+
+// Listening for hours: a busy minute, then silence, then the minute again; the finder holds no more
+// after three minutes than after one, rests in the silence and answers the music when it is back.
+TEST(LiveCueFinder, MemoryStaysFlatAndSilenceRests)
+{
+    MadeTrack busy(60);
+    std::mt19937 g(11);
+    std::uniform_real_distribution<float> loudness(0.2f, 0.8f);
+    for (int i = 1; i < 240; ++i) busy.click(0.25 * i, loudness(g));
+    const std::vector<float> silence(2 * 60 * Rate, 0.0f);
+    LiveCueFinder finder;
+    std::vector<float> cues;
+    size_t keptAfterAMinute = 0;
+    const std::vector<float>* parts[] = {&busy.stereo, &silence, &busy.stereo};
+    for (const std::vector<float>* part : parts) {
+        for (size_t at = 0; at < part->size() / 2; at += 441) {
+            finder.add(part->data() + 2 * at, std::min<size_t>(441, part->size() / 2 - at));
+            for (float t : finder.takeCues()) cues.push_back(t);
+        }
+        if (keptAfterAMinute == 0) keptAfterAMinute = finder.keptValues();
+    }
+    EXPECT_LE(finder.keptValues(), keptAfterAMinute + 64);
+    int first = 0, silent = 0, again = 0;
+    for (float t : cues) (t < 60 ? first : t < 120 ? silent : again) += 1;
+    EXPECT_NEAR(first, 60 * CuesPerSecond, 8) << "the built-in list's density";
+    EXPECT_EQ(silent, 0);
+    EXPECT_NEAR(again, first, 4);
 }

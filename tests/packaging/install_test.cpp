@@ -39,7 +39,7 @@ bool InstallTest::installed = false;
 
 TEST_F(InstallTest, LaysOutProgramsDataManualsAndMenuEntry)
 {
-    for (const char* path : {"bin/show", "bin/showcap", "libexec/show/show", "libexec/show/showtrack"}) {
+    for (const char* path : {"bin/show", "bin/showcap", "libexec/show/show", "libexec/show/showtrack", "libexec/show/showlisten"}) {
         const fs::perms p = fs::status(usr(path)).permissions();
         EXPECT_NE(p & fs::perms::others_exec, fs::perms::none) << path;
     }
@@ -82,6 +82,13 @@ TEST_F(InstallTest, LauncherAndShowcapFindTheInstalledFilesFromElsewhere)
     r = runProcess({usr("bin/show"), "notes.txt"}, options);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "show: can't play '" + elsewhere.file("notes.txt") + "': " + musicErrorText(TrackNotAudio) + "\n");
+
+    // show --listen reaches showlisten, which names what it cannot listen to.
+    ProcessOptions noServer = options;
+    noServer.env["PULSE_SERVER"] = "unix:" + elsewhere.file("no-server");
+    r = runProcess({usr("bin/show"), "--listen"}, noServer);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "show: can't listen: no sound server answers (PulseAudio, or PipeWire's pulse server)\n");
 
     options.timeoutSeconds = 120;
     r = runProcess({usr("bin/showcap"), "--quiet", "--format", "none", "--to", "0.1", "--hashes", "h.txt"}, options);

@@ -27,6 +27,11 @@ PulseServer::PulseServer()
     writeFile(home_.file("server.pa"), "load-module module-native-protocol-unix auth-anonymous=1 socket=" + socket_ +
                                            "\nload-module module-null-sink sink_name=" + sink_ +
                                            "\nset-default-sink " + sink_ + "\n");
+    start();
+}
+
+void PulseServer::start()
+{
     ProcessOptions options;
     options.env["HOME"] = home_.path();
     options.env["XDG_RUNTIME_DIR"] = home_.path();
@@ -45,10 +50,14 @@ PulseServer::PulseServer()
     }
 }
 
-PulseServer::~PulseServer()
+PulseServer::~PulseServer() { stop(); }
+
+void PulseServer::stop()
 {
+    if (!server_) return;
     kill(server_->pid(), SIGTERM);
     server_->wait();
+    server_.reset();
 }
 
 int PulseServer::pid() const { return server_->pid(); }

@@ -19,6 +19,8 @@ public:
     void applyToThisProcess() const;
     const std::string& sinkName() const { return sink_; }
     int pid() const;                // the server's process, for a test that makes it go away
+    void stop();                    // the server goes away (clients see it lost)
+    void start();                   // and comes back on the same socket; waits until clients can connect
 
 private:
     TempDir home_;
