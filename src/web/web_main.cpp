@@ -4,6 +4,7 @@
 // start-up, frame loop and closing screen of the desktop. The stepped show (--step FPS --at T) is
 // showcap's scripted run: both clocks follow the frame number, silent, stopping on frame round(T x FPS).
 // Either may run again once over: the show is stopped and started afresh on the track already here.
+// The listening show draws to what the page hears (a microphone, a shared tab) until Escape.
 #include <emscripten.h>
 
 #include <SDL_opengl.h>
@@ -11,16 +12,20 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "audio/listener_track.h"
+#include "audio/sound_capture.h"
 #include "audio/music.h"
 #include "audio/music_errors.h"
+#include "main/listen_host.h"
 #include "main/show.h"
 #include "main/stepped_run.h"
 #include "timeline/event_log.h"
+#include "timeline/timeline_events.h"
 #include "utils/fatal.h"
 #include "utils/format.h"
 #include "utils/time_text.h"
@@ -32,7 +37,7 @@ constexpr double SliceBudgetMs = 25;      // per animation frame while loading: 
 constexpr double StepBudgetMs = 40;       // per animation frame while stepping to the asked moment
 constexpr const char* EventsFile = "/events.jsonl";
 
-enum class Stage { Decoding, WaitingForStart, Playing, Stepping, Over };
+enum class Stage { Decoding, WaitingForStart, Playing, Stepping, Listening, Over };
 
 struct Options {
     int stepFps = 0;       // 0: the live show
@@ -53,6 +58,8 @@ struct WebShow {
     std::unique_ptr<EventLog> log;
     std::string listenerName;   // set while a listener's track is read in
     ShowScore score = builtInScore();   // what every start plays to
+    std::unique_ptr<SoundCapture> capture;   // while listening
+    std::unique_ptr<ListenHost> listening;
 };
 WebShow* show = nullptr;
 
@@ -80,12 +87,24 @@ void startAgain()
     show->closingTold = false;
 }
 
+void openEventLog()
+{
+    if (!show->options.events) return;
+    show->eventsFile = std::fopen(EventsFile, "w");
+    show->log = std::make_unique<EventLog>(show->eventsFile);
+}
+
+void closeEventLog()
+{
+    setTimelineObserver(nullptr);
+    show->log.reset();
+    if (show->eventsFile) std::fclose(show->eventsFile);
+    show->eventsFile = nullptr;
+}
+
 void startStepping()
 {
-    if (show->options.events) {
-        show->eventsFile = std::fopen(EventsFile, "w");
-        show->log = std::make_unique<EventLog>(show->eventsFile);
-    }
+    openEventLog();
     SteppedRunOptions run;
     run.framesPerSecond = show->options.stepFps;
     run.trackLengthMs = decodedLengthMs();
@@ -102,8 +121,7 @@ void finishStepping()
     const long drawn = show->stepped->frame();
     const LoopExit exit = show->stepped->exit();
     show->stepped.reset();
-    if (show->eventsFile) std::fclose(show->eventsFile);
-    show->eventsFile = nullptr;
+    closeEventLog();
     show->stage = Stage::Over;
     if (exit == LoopExit::Escape && drawn == show->targetFrame + 1) {
         tellPage("ready", double(show->targetFrame));
@@ -154,6 +172,14 @@ void animationFrame()
         }
         return;
     }
+    case Stage::Listening:
+        if (show->run.step(*show->listening)) return;
+        closeEventLog();
+        show->listening.reset();
+        show->capture.reset();
+        show->stage = Stage::Over;
+        tellPage("escaped", 0);
+        return;
     case Stage::Over: return;
     }
 }
@@ -216,11 +242,40 @@ extern "C" EMSCRIPTEN_KEEPALIVE void web_use_page_track(const char* name)
     show->stage = Stage::Decoding;
 }
 
+// The page hears a stream (named as the page names it) and hands it over from now on: the show starts
+// afresh to it, with no track, and draws until Escape. From the start screen or after a run.
+extern "C" EMSCRIPTEN_KEEPALIVE void web_listen_start(const char* sourceName)
+{
+    if (!show || (show->stage != Stage::WaitingForStart && show->stage != Stage::Over)) return;
+    stopShow();
+    startShow(listeningScore());
+    show->capture = makeSoundCapture();
+    std::string error;
+    show->capture->open(sourceName, error);
+    openEventLog();
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    if (show->eventsFile)
+        std::fprintf(show->eventsFile, "{\"event\":\"listen\",\"source\":%s,\"startedAt\":%.3f}\n",
+                     jsonString(show->capture->sourceName()).c_str(), double(now.tv_sec) + double(now.tv_nsec) * 1e-9);
+    setTimelineObserver(show->log.get());
+    show->listening = std::make_unique<ListenHost>(*show->capture);
+    show->run = ShowRun();
+    // Keys pressed before belong to the page, not to the show.
+    endFrame();
+    endFrame();
+    show->stage = Stage::Listening;
+}
+
 // The sentence for a music error code, for the page's own checks of a listener's file.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* web_music_error_text(int code) { return musicErrorText(code); }
 
-// Where the stepped show's event log is, once it is "ready".
-extern "C" EMSCRIPTEN_KEEPALIVE const char* web_events_file() { return EventsFile; }
+// Where the event log is: the stepped show's once it is "ready", the listening show's as it goes.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* web_events_file()
+{
+    if (show && show->eventsFile) std::fflush(show->eventsFile);
+    return EventsFile;
+}
 
 // The audio clock as the page sees it, for its latency report: context time, base latency, output
 // latency, heard position (seconds), and the show's musicPosition (ms).

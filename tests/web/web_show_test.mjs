@@ -344,6 +344,63 @@ async function live({url}) {
   });
 }
 
+// The page listening (?listen&events) to Chromium's fake microphone, fed a 10 s loop of six clicks:
+// its log begins with the listen line, the cues fall on the clicks (one offset for all, modulo the
+// loop), the spectrum spawns, and Escape ends it.
+// A 44.1 kHz 16-bit stereo WAV: silence with a 30 ms 1.2 kHz burst dying away at each click.
+function writeClickLoop(file, clicks, seconds) {
+  const frames = Math.round(seconds * 44100);
+  const data = Buffer.alloc(frames * 4);
+  for (const c of clicks) {
+    const first = Math.round(c * 44100);
+    for (let i = 0; i < 0.03 * 44100; i++) {
+      const v = Math.round(0.8 * 32767 * Math.exp(-i / 44100 / 0.008) * Math.sin(2 * Math.PI * 1200 * i / 44100));
+      data.writeInt16LE(v, 4 * (first + i));
+      data.writeInt16LE(v, 4 * (first + i) + 2);
+    }
+  }
+  const header = Buffer.alloc(44);
+  header.write('RIFF', 0); header.writeUInt32LE(36 + data.length, 4); header.write('WAVEfmt ', 8);
+  header.writeUInt32LE(16, 16); header.writeUInt16LE(1, 20); header.writeUInt16LE(2, 22);
+  header.writeUInt32LE(44100, 24); header.writeUInt32LE(44100 * 4, 28); header.writeUInt16LE(4, 32);
+  header.writeUInt16LE(16, 34); header.write('data', 36); header.writeUInt32LE(data.length, 40);
+  fs.writeFileSync(file, Buffer.concat([header, data]));
+}
+
+async function listen({url, site}) {
+  const Clicks = [0.5, 2.2, 3.6, 5.5, 7.1, 8.8], Loop = 10;
+  writeClickLoop(path.join(site, 'loop.wav'), Clicks, Loop);
+  const args = BrowserArgs.concat(['--use-fake-ui-for-media-stream', '--use-fake-device-for-media-stream',
+                                   '--use-file-for-fake-audio-capture=' + path.join(site, 'loop.wav')]);
+  await withBrowser(async (browser) => {
+    const page = await openPage(browser, url + '?listen&events');
+    await page.waitForFunction(() => window.showFigures && window.showFigures.listeningAt, {timeout: 120000});
+    await new Promise((r) => setTimeout(r, 16000));
+    const lines = (await page.evaluate(() => window.showEvents())).split('\n').filter((l) => l);
+    await page.keyboard.press('Escape');
+    await page.waitForFunction(() => window.showFigures.ended, {timeout: 5000}).catch(() => {});
+    const ended = await page.evaluate(() => window.showFigures.ended);
+    const cues = lines.filter((l) => l.includes('"event":"cue"')).map((l) => Number(/"cueTime":([-0-9.e]+)/.exec(l)[1]));
+    const spawns = lines.filter((l) => lineKind(l) === 'spawn').length;
+    // One offset puts every cue on a click of the loop: the first cue's click is whichever fits all best.
+    const distance = (t, offset) => Math.min(...Clicks.map((c) => {
+      const d = ((t - offset - c) % Loop + Loop) % Loop;
+      return Math.min(d, Loop - d);
+    }));
+    const off = Clicks.map((c) => cues.map((t) => distance(t, cues[0] - c)))
+                      .reduce((best, d) => Math.max(0, ...d) < Math.max(0, ...best) ? d : best, [Infinity]);
+    console.log('cue times: ' + cues.map((t) => t.toFixed(3)).join(' '));
+    console.log('listening: ' + lines[0] + '; ' + cues.length + ' cues, furthest from a click ' +
+                (1000 * Math.max(0, ...off)).toFixed(1) + ' ms; ' + spawns + ' spectrum spawns; ended: ' + ended);
+    if (!/^{"event":"listen","source":"microphone: [^"]*","startedAt":\d+\.\d+}$/.test(lines[0])) fail('no listen line first');
+    if (cues.length < 6) fail('too few cues for 16 s of clicks');
+    if (Math.max(0, ...off) > 0.015) fail('a cue off the clicks');
+    if (spawns === 0) fail('no spectrum spawn');
+    if (ended !== 'escaped') fail('Escape did not end the listening show');
+    if (page.consoleErrors.length) fail('console errors: ' + page.consoleErrors.join(' | '));
+  }, args);
+}
+
 // A short track: the show plays it, lets the last effects fade, shows the closing image in the lower-
 // left 512x512 square, and Escape ends it there.
 async function ending({url, site}) {
@@ -425,7 +482,7 @@ async function noWebgl({url}) {
 }
 
 const cases = {frames, events, live, resolution, ending, 'bad-files': badFiles, 'no-webgl': noWebgl,
-               'own-track': ownTrackEvents, 'own-drop': ownTrackDrop};
+               'own-track': ownTrackEvents, 'own-drop': ownTrackDrop, listen};
 if (!cases[caseName]) {
   console.log('unknown case ' + caseName + '; cases: ' + Object.keys(cases).join(', '));
   process.exit(2);

@@ -3,9 +3,10 @@
 // the picture fitted to the window with black bars at the screen's own pixels (on a software
 // rasteriser at 1024x768, unless ?resolution=native), toggles full screen, and shows every
 // failure as text; and plays the show to a listener's own file, picked or dropped, decoded here by the
-// browser and never sent anywhere. Play again replays the same track in place: nothing is fetched or
-// decoded again. index.html?step=FPS&at=T[&events][&size=WxH][&track=URL] is the automation contract
-// (README).
+// browser and never sent anywhere; or draws the show to what it hears live, a microphone or a shared
+// tab's sound, through an AudioWorklet that hands the samples to the module. Play again replays the
+// same track in place: nothing is fetched or decoded again. index.html?step=FPS&at=T[&events]
+// [&size=WxH][&track=URL] and index.html?listen[&events] are the automation contract (README).
 'use strict';
 (function () {
   const ShowWidth = 1024, ShowHeight = 768;
@@ -235,6 +236,77 @@
     Module._free(name);
   }
   document.getElementById('own-button').addEventListener('click', (e) => { e.stopPropagation(); ownFile.click(); });
+
+  // --- Listening: the sound of a microphone, or of a tab or screen the listener shares, analysed by the
+  // module as it arrives. The page plays none of it.
+  const listenTab = document.getElementById('listen-tab');
+  listenTab.hidden = !(navigator.mediaDevices && navigator.mediaDevices.getDisplayMedia);
+  async function listenStream(kind) {
+    const devices = navigator.mediaDevices;
+    if (!devices) throw 'This browser cannot listen (it needs a secure page: https or localhost).';
+    if (kind === 'mic') {
+      return devices.getUserMedia({audio: {echoCancellation: false, noiseSuppression: false, autoGainControl: false}});
+    }
+    // Browsers share a tab's or screen's sound only beside its picture; the picture is dropped at once.
+    const stream = await devices.getDisplayMedia({video: true, audio: true});
+    for (const track of stream.getVideoTracks()) track.stop();
+    return stream;
+  }
+  async function startListening(kind) {
+    if (failed || !startable) return;
+    startable = false;
+    cancelGesture();
+    own.hidden = true;
+    let stream;
+    try {
+      stream = await listenStream(kind);
+    } catch (e) {
+      fail(typeof e === 'string' ? e : 'The browser did not let the show listen: ' + (e.message || e.name));
+      return;
+    }
+    const track = stream.getAudioTracks()[0];
+    if (!track) {
+      fail('What was shared has no sound: share a tab or screen that plays, with its sound ticked.');
+      return;
+    }
+    const AudioContextClass = window.AudioContext || window.webkitAudioContext;
+    try {
+      audioContext = new AudioContextClass({sampleRate: 44100, latencyHint: 'interactive'});
+      Module.audioContext = audioContext;
+      await audioContext.audioWorklet.addModule('listen-worklet.js');
+    } catch (e) {
+      fail('The show cannot listen in this browser: ' + (e.message || e));
+      return;
+    }
+    const source = audioContext.createMediaStreamSource(stream);
+    const ear = new AudioWorkletNode(audioContext, 'show-listen');
+    const silent = audioContext.createGain();
+    silent.gain.value = 0;   // the node runs only when it leads to the speakers; it sends them nothing
+    source.connect(ear).connect(silent).connect(audioContext.destination);
+    let buffer = 0, bufferFrames = 0;
+    ear.port.onmessage = (e) => {
+      const frames = e.data.length / 2;
+      if (frames > bufferFrames) {
+        if (buffer) Module._free(buffer);
+        buffer = Module._malloc(e.data.length * 4);
+        bufferFrames = frames;
+      }
+      Module.HEAPF32.set(e.data, buffer >> 2);
+      Module._web_listen_samples(buffer, frames);
+    };
+    track.addEventListener('ended', () => Module._web_listen_ended());
+    audioContext.resume();
+    overlay.hidden = true;
+    document.getElementById('progress').hidden = true;
+    document.body.classList.add('playing');
+    window.showFigures.listeningAt = performance.now();
+    const name = Module.stringToNewUTF8((kind === 'mic' ? 'microphone: ' : 'shared: ') + (track.label || 'unnamed'));
+    Module._web_listen_start(name);
+    Module._free(name);
+    window.showListening = {stream: stream, stop: () => stream.getTracks().forEach((t) => t.stop())};
+  }
+  document.getElementById('listen-mic').addEventListener('click', (e) => { e.stopPropagation(); startListening('mic'); });
+  listenTab.addEventListener('click', (e) => { e.stopPropagation(); startListening('tab'); });
   own.addEventListener('pointerdown', (e) => e.stopPropagation());
   ownFile.addEventListener('change', () => { if (ownFile.files[0]) playOwnTrack(ownFile.files[0]); });
   window.addEventListener('dragover', (e) => e.preventDefault());
@@ -268,7 +340,8 @@
       window.showFigures.decodedAt = performance.now();
     } else if (what === 'startable') {
       startable = true;
-      if (params.has('autostart')) startOnGesture();   // only where autoplay is allowed (tests)
+      if (params.has('listen')) startListening('mic');   // the default input, where the browser allows it
+      else if (params.has('autostart')) startOnGesture();   // only where autoplay is allowed (tests)
       else waitForGesture();
       if (!startable) return;
       own.hidden = false;
@@ -285,6 +358,11 @@
     } else if (what.startsWith('error: ')) {
       fail(what.slice(7));
     } else if (what === 'over' || what === 'escaped') {
+      if (window.showListening) {   // the stream and the context that heard it go with the show
+        window.showListening.stop();
+        window.showListening = null;
+        audioContext.close();
+      }
       document.body.classList.remove('playing');
       window.showFigures.ended = what;
       show(what === 'over' ? 'The end.' : 'Stopped.', false);
@@ -372,9 +450,11 @@
     for (const [name, bytes] of files) if (bytes) Module.FS.writeFile('/' + name, bytes);
     const args = [];
     if (params.has('resolution')) args.push('--resolution', params.get('resolution'));
+    if (stepped || params.has('listen')) {
+      if (params.has('events')) args.push('--events');
+    }
     if (stepped) {
       args.push('--step', params.get('step') || '', '--at', params.get('at') || '0');
-      if (params.has('events')) args.push('--events');
       if (params.has('track')) {
         try {
           const track = await fetchOwnTrack(new URL(params.get('track'), location.href));
