@@ -2,16 +2,21 @@
 // loop) from the start, each frame's presentation noted with the music position it showed, stopped
 // a second after the passage ends. The browser's figure for the same passage comes from
 // web_bench.mjs; run_web_bench.sh runs both, one after the other, and
-// run_resolution_frames.sh runs it at several screen sizes.
-//   passage_frames FROM_S TO_S   (in a directory holding the show's files, on an X display,
-//                                 SDL_AUDIODRIVER=dummy)
+// run_resolution_frames.sh runs it at several screen sizes; run_listen_frames.sh on a listener's track.
+//   passage_frames FROM_S TO_S [TRACK [--strength]]   (in a directory holding the show's files, on an
+//                                 X display, SDL_AUDIODRIVER=dummy)
+// TRACK: a listener's track instead of the show's own; --strength gives its rules the built-in
+// strength test instead of listening to their bands, as they had it before.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include <string>
+
 #include "audio/music.h"
+#include "main/listener_show.h"
 #include "main/show.h"
 #include "timeline/active_fragments.h"
 #include "utils/video.h"
@@ -58,14 +63,24 @@ double percentile(std::vector<double> v, double q)
 
 int main(int argc, char** argv)
 {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: passage_frames FROM_S TO_S\n");
+    if (argc < 3 || (argc == 5 && std::string(argv[4]) != "--strength") || argc > 5) {
+        std::fprintf(stderr, "usage: passage_frames FROM_S TO_S [TRACK [--strength]]\n");
         return 2;
     }
     const uint32_t fromMs = uint32_t(std::atof(argv[1]) * 1000), toMs = uint32_t(std::atof(argv[2]) * 1000);
+    ShowScore score = builtInScore();
+    if (argc >= 4) {
+        std::string message;
+        if (readListenerShow("passage_frames", argv[3], nullptr, score, message)) {
+            std::fprintf(stderr, "%s\n", message.c_str());
+            return 1;
+        }
+        score.gates.listening = argc < 5;
+    }
     initVideo(ShowWidth, ShowHeight, true);
-    startShow();
-    initMusic(TrackFileName);
+    startShow(score);
+    if (argc >= 4) initMusic(argv[3], TrackFormat::AnyFormat);
+    else initMusic(TrackFileName);
     PassageHost host(toMs + 1000);
     runFrameLoop(host);
     closeMusic();

@@ -32,7 +32,7 @@ ShowScore listenerScore(std::vector<float> cues)
     ShowScore score;
     const double opens = cues.empty() ? 0.0 : double(cues.front());
     score.cues = std::move(cues);
-    score.gates = {opens, opens};
+    score.gates = {opens, opens, true};
     return score;
 }
 

@@ -46,6 +46,7 @@ ShowScore builtInScore();   // the 105 CueTimes, the grids after 18 s and the st
 // A listener's track's: its found cues, and both rules open at the first of them (at 0 without
 // any). The built-in gates hold grids and strokes back through the show's own intro, around its
 // first cue (23.2 s): a listener's track gets the same shape, sparks alone until its first accent.
+// Its rules answer events in their bands (SpawnGates::listening).
 ShowScore listenerScore(std::vector<float> cues);
 
 // --- Start-up (after initVideo, before initMusic) and teardown (before closeVideo)

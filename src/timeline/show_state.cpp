@@ -8,6 +8,7 @@ FragmentList& ActiveFragments = CurrentShow.activeFragments;
 std::vector<float>& CueList = CurrentShow.cueList;
 SpawnGates& Gates = CurrentShow.gates;
 SpawnTimes& LastSpawn = CurrentShow.lastSpawn;
+SpawnListeners& Listeners = CurrentShow.listeners;
 std::vector<Point2>& ElectroPoints = CurrentShow.electroPoints;
 TextureTable& TextureLibrary = CurrentShow.textures.library;
 uint32_t (&ElectroTextures)[ElectroTextureCount] = CurrentShow.textures.electro;

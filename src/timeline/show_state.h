@@ -16,6 +16,7 @@ struct ShowState {
     int firedCues = 0;                    // cues fired since the list was built
     SpawnGates gates;                     // Gates: when the grid and stroke rules open (music seconds)
     SpawnTimes lastSpawn;                 // LastSpawn: each rule's latest spawn (demoTime seconds)
+    SpawnListeners listeners;             // Listeners: what each rule's band has heard (a listener's track)
     std::vector<Point2> electroPoints;    // ElectroPoints: the flashes' anchors (pixels)
     ShowTextures textures;                // TextureLibrary, ElectroTextures, BlendTextures, EndTexture
     float spectrum[SpectrumSize] = {};    // spectrum: the music's magnitudes this frame

@@ -93,18 +93,27 @@ void spawnBezier()
 void spawnFromSpectrum(float time, const float* spectrum, int width, int height)
 {
     const float peak = spectrumPeak(spectrum);
+    // A listener's track: every band is heard every frame, whether or not its rule is open, so what
+    // one hears never depends on when the rules spawned.
+    bool gridEvent = false, electroEvent = false, bezierEvent = false;
+    if (Gates.listening) {
+        gridEvent = Listeners.grid.hear(time, spectrum[GridBand]);
+        electroEvent = Listeners.electro.hear(time, spectrum[ElectroBand]);
+        bezierEvent = Listeners.bezier.hear(time, spectrum[BezierBand]);
+    }
+    auto present = [&](bool event, int band, double strength) {
+        return Gates.listening ? event : bandStrength(spectrum, band, peak) > strength;
+    };
 
-    if (time > Gates.grid && bandStrength(spectrum, GridBand, peak) > GridStrength &&
-        demoTime() - LastSpawn.grid > GridGap)
+    if (time > Gates.grid && present(gridEvent, GridBand, GridStrength) && demoTime() - LastSpawn.grid > GridGap)
         spawnCircleGrid(width, height);
 
     // Without anchor points a spark has nowhere to go (and randomInt(0) has no answer); start-up
     // always builds them, so this only guards tools that skip it.
-    if (bandStrength(spectrum, ElectroBand, peak) > ElectroStrength && demoTime() - LastSpawn.electro > ElectroGap &&
+    if (present(electroEvent, ElectroBand, ElectroStrength) && demoTime() - LastSpawn.electro > ElectroGap &&
         !ElectroPoints.empty())
         spawnElectro();
 
-    if (time > Gates.bezier && bandStrength(spectrum, BezierBand, peak) > BezierStrength &&
-        demoTime() - LastSpawn.bezier > BezierGap)
+    if (time > Gates.bezier && present(bezierEvent, BezierBand, BezierStrength) && demoTime() - LastSpawn.bezier > BezierGap)
         spawnBezier();
 }

@@ -404,3 +404,54 @@ TEST_F(Spawning, SparksNeedAnchorPoints)
     EXPECT_TRUE(ActiveFragments.empty());
     EXPECT_EQ(randomState(), before);
 }
+
+TEST_F(Spawning, OnAListenersTrackEachRuleAnswersEventsInItsBand)
+{
+    // 60 frames a second for 6 s, every band at a low bed from the start; from 1 s the spark band is
+    // held up, or struck every half second, or silent. The strength rule would fire a spark at
+    // every limit while the band is held; a listener's rules fire once, on the hits, or never.
+    struct Case {
+        const char* name;
+        float (*sparkBand)(int frame);
+        std::vector<int> sparkFrames;   // from 1 s on
+    } cases[] = {
+        {"held up", [](int f) { return f < 60 ? 0.01f : 0.3f; }, {60}},
+        {"struck", [](int f) { return f >= 60 && f % 30 < 2 ? 0.3f : 0.01f; }, {60, 90, 120, 150, 180, 210, 240, 270, 300, 330}},
+        {"silent", [](int f) { return f < 60 ? 0.01f : 0.0f; }, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        emptyShow();
+        events = RecordingObserver();
+        Gates = {0, 0, true};
+        std::vector<int> sparks;
+        for (int frame = 0; frame < 360; ++frame) {
+            TestClockMs = 100000 + uint32_t(frame * 1000 / 60);
+            const size_t before = events.created.size();
+            Spectrum s;
+            s.band(GridBand, 0.02f).band(ElectroBand, c.sparkBand(frame)).band(BezierBand, 0.02f);
+            spawnFromSpectrum(float(frame * 1000 / 60) / 1000.0f, s.v, 1024, 768);
+            for (size_t i = before; i < events.created.size(); ++i) {
+                EXPECT_EQ(events.created[i].kind, FragmentKind::Electro) << "frame " << frame;
+                if (frame >= 60) sparks.push_back(frame);
+            }
+        }
+        EXPECT_EQ(sparks, c.sparkFrames);
+    }
+    Gates = SpawnGates();
+}
+
+TEST_F(Spawning, ANewShowForgetsWhatTheBandsHeard)
+{
+    Gates = {0, 0, true};
+    spawnFromSpectrum(1.0f, Spectrum().band(ElectroBand, 0.0f).v, 1024, 768);
+    spawnFromSpectrum(1.02f, Spectrum().band(ElectroBand, 0.3f).v, 1024, 768);
+    EXPECT_EQ(count(FragmentKind::Electro), 1u);
+    emptyShow();   // as a new show starts: the same rise is an event again
+    Gates = {0, 0, true};
+    TestClockMs += 5000;
+    spawnFromSpectrum(1.0f, Spectrum().band(ElectroBand, 0.0f).v, 1024, 768);
+    spawnFromSpectrum(1.02f, Spectrum().band(ElectroBand, 0.3f).v, 1024, 768);
+    EXPECT_EQ(count(FragmentKind::Electro), 2u);
+    Gates = SpawnGates();
+}
