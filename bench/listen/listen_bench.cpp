@@ -1,6 +1,9 @@
 // How the spectrum-spawned effects of one capture follow its track: one table row of figures from the
-// track and the capture's event log (showcap --events). listen_report.sh runs it over many tracks.
-//   listen_bench [--builtin] [--fps N] [--name NAME] --track FILE --events LOG.jsonl
+// track and the capture's event log (showcap --events). listen_report.sh runs it over many tracks. A
+// live show's log (showlisten --events, the track played to the server it listened to) goes with
+// --aligned-to, the file's own showcap log: the live clock is shifted by the offset that puts the
+// most live cues within 30 ms of the file's, and what fell outside the track is left out.
+//   listen_bench [--builtin] [--fps N] [--name NAME] [--aligned-to FILE_LOG.jsonl] --track FILE --events LOG.jsonl
 //   listen_bench --header
 //   listen_bench --onsets [--builtin] --track FILE      (the yardstick's onsets per band, seconds)
 #include <algorithm>
@@ -37,6 +40,7 @@ static_assert(sizeof Rules / sizeof Rules[0] == RuleCount, "one row per spectrum
 
 struct CaptureLog {
     std::vector<Spawn> spawns[RuleCount];
+    std::vector<double> cues;   // music seconds
     double firstCue = -1;   // music seconds; -1 without cues
 };
 
@@ -67,6 +71,7 @@ CaptureLog readCaptureLog(const std::string& path)
             musicTimeOf[long(number(line, "frame"))] = number(line, "musicTime");
         } else if (!std::strncmp(event, "\"cue\"", 5)) {
             const double t = number(line, "cueTime");
+            log.cues.push_back(t);
             if (log.firstCue < 0 || t < log.firstCue) log.firstCue = t;
         } else if (!std::strncmp(event, "\"fragment\"", 10)) {
             const char* kind = field(line, "kind");
@@ -132,7 +137,45 @@ std::string fmtOr(double v, const char* format)
     return text;
 }
 
-int run(const std::string& name, const std::string& trackPath, const std::string& eventsPath, bool builtIn, double fps)
+// The live clock's time at the track's start: of the offsets that put one of the first live cues on a
+// file cue, the one that puts the most within 30 ms.
+double alignment(const CaptureLog& live, const CaptureLog& file)
+{
+    double best = 0;
+    int most = -1;
+    for (size_t i = 0; i < std::min<size_t>(live.cues.size(), 20); ++i)
+        for (double f : file.cues) {
+            const double offset = live.cues[i] - f;
+            int matched = 0;
+            for (double t : live.cues)
+                for (double g : file.cues) matched += std::fabs(t - offset - g) <= 0.03;
+            if (matched > most) most = matched, best = offset;
+        }
+    std::fprintf(stderr, "listen_bench: the track starts at %.3f s of the live clock (%d of %zu live cues on the file's)\n",
+                 best, most, live.cues.size());
+    return best;
+}
+
+// The live log on the track's clock: every time less the offset, only what lies within the track.
+void shift(CaptureLog& log, double offset, double trackSeconds)
+{
+    for (std::vector<Spawn>& spawns : log.spawns) {
+        std::vector<Spawn> kept;
+        for (Spawn s : spawns) {
+            s.musicTime -= offset;
+            if (s.musicTime >= 0 && s.musicTime < trackSeconds) kept.push_back(s);
+        }
+        spawns = kept;
+    }
+    std::vector<double> cues;
+    for (double t : log.cues)
+        if (t - offset >= 0 && t - offset < trackSeconds) cues.push_back(t - offset);
+    log.cues = cues;
+    log.firstCue = cues.empty() ? -1 : cues.front();
+}
+
+int run(const std::string& name, const std::string& trackPath, const std::string& eventsPath, bool builtIn, double fps,
+        const std::string& alignedTo)
 {
     DecodedTrack track;
     if (const int result = decodeTrack(trackPath.c_str(), track, builtIn ? TrackFormat::ShowMp3 : TrackFormat::AnyFormat)) {
@@ -140,7 +183,8 @@ int run(const std::string& name, const std::string& trackPath, const std::string
         return 1;
     }
     if (track.channels() != 2) throw std::runtime_error("expected both channels");
-    const CaptureLog log = readCaptureLog(eventsPath);
+    CaptureLog log = readCaptureLog(eventsPath);
+    if (!alignedTo.empty()) shift(log, alignment(log, readCaptureLog(alignedTo)), double(track.frames()) / MusicSampleRate);
     const std::vector<bool> audible = audibleCells(track);
     const auto lastAudible = std::find(audible.rbegin(), audible.rend(), true);
     const double musicEnd = double(audible.rend() - lastAudible) * AudibleCell;
@@ -175,7 +219,7 @@ int run(const std::string& name, const std::string& trackPath, const std::string
 
 int main(int argc, char** argv)
 {
-    std::string name, trackPath, eventsPath;
+    std::string name, trackPath, eventsPath, alignedTo;
     bool builtIn = false, onsets = false;
     double fps = 60;
     for (int i = 1; i < argc; ++i) {
@@ -192,6 +236,8 @@ int main(int argc, char** argv)
             trackPath = argv[++i];
         } else if (a == "--events" && hasValue) {
             eventsPath = argv[++i];
+        } else if (a == "--aligned-to" && hasValue) {
+            alignedTo = argv[++i];
         } else if (a == "--name" && hasValue) {
             name = argv[++i];
         } else if (a == "--fps" && hasValue) {
@@ -203,14 +249,15 @@ int main(int argc, char** argv)
     }
     if (onsets && !trackPath.empty()) return printOnsets(trackPath, builtIn);
     if (trackPath.empty() || eventsPath.empty() || !(fps > 0)) {
-        std::fprintf(stderr, "usage: listen_bench [--builtin] [--fps N] [--name NAME] --track FILE --events LOG.jsonl\n"
+        std::fprintf(stderr, "usage: listen_bench [--builtin] [--fps N] [--name NAME] [--aligned-to FILE_LOG.jsonl] --track FILE "
+                             "--events LOG.jsonl\n"
                              "       listen_bench --header\n"
                              "       listen_bench --onsets [--builtin] --track FILE\n");
         return 2;
     }
     if (name.empty()) name = trackPath.substr(trackPath.find_last_of('/') + 1);
     try {
-        return run(name, trackPath, eventsPath, builtIn, fps);
+        return run(name, trackPath, eventsPath, builtIn, fps, alignedTo);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "listen_bench: %s\n", e.what());
         return 1;
