@@ -2,26 +2,14 @@
 # The same music read from a file and heard live, side by side: for each track, showcap --track's log,
 # then showlisten's on a private Xvfb while paplay plays the track into a private PulseAudio server's
 # null sink (in real time), and listen_bench's row for each (the live one aligned to the file's cues).
-#   bench/listen/live_vs_file.sh BUILD_DIR TRACK...
+#   bench/listen/live_vs_file.sh BUILD_DIR TRACK...     (KEEP_LOGS=DIR keeps the last track's two logs there)
 set -euo pipefail
 build=$(cd "$1" && pwd)
 shift
 here=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill -- "-$p" 2>/dev/null || kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -m 700 "$work/run" && mkdir "$work/home" "$work/data"
-export XDG_RUNTIME_DIR=$work/run HOME=$work/home
+. "$here/bench/audio/private_server.sh"
 cp "$here"/data/*.png "$here"/data/*.mp3 "$work/data/"
-printf 'load-module module-native-protocol-unix auth-anonymous=1\nload-module module-null-sink sink_name=showsink\nset-default-sink showsink\n' >"$work/server.pa"
-setsid pulseaudio -n -F "$work/server.pa" --daemonize=no --exit-idle-time=-1 --system=no >"$work/server.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.2; done
+start_server pulseaudio >/dev/null
 
 "$build/bin/listen_bench" --header
 for track in "$@"; do
@@ -37,4 +25,5 @@ for track in "$@"; do
   pkill -TERM -f "$build/bin/showlisten" || true
   wait "$show" || true
   "$build/bin/listen_bench" --name "$name, live" --track "$track" --events "$work/live.jsonl" --aligned-to "$work/file.jsonl"
+  [ -z "${KEEP_LOGS:-}" ] || cp "$work/file.jsonl" "$work/live.jsonl" "$KEEP_LOGS"/
 done

@@ -37,20 +37,20 @@ std::unique_ptr<SoundCapture> makeSoundCapture() { return std::make_unique<Pulse
 
 PulseCapture::PulseCapture() : ring_(RingSamples) {}
 
-PulseCapture::~PulseCapture() { close(); }
+PulseCapture::~PulseCapture() { client_.close(stream_); }
 
 void PulseCapture::contextState(pa_context* context, void* self)
 {
     auto* capture = static_cast<PulseCapture*>(self);
     if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) capture->lost_ = true;
-    pa_threaded_mainloop_signal(capture->loop_, 0);
+    capture->client_.signal();
 }
 
 void PulseCapture::streamState(pa_stream* stream, void* self)
 {
     auto* capture = static_cast<PulseCapture*>(self);
     if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) capture->lost_ = true;
-    pa_threaded_mainloop_signal(capture->loop_, 0);
+    capture->client_.signal();
 }
 
 void PulseCapture::readable(pa_stream* stream, size_t, void* self)
@@ -68,19 +68,16 @@ void PulseCapture::readable(pa_stream* stream, size_t, void* self)
 
 bool PulseCapture::connect(const std::string& source, std::string& error)
 {
-    for (;;) {
-        const pa_context_state_t state = pa_context_get_state(context_);
-        if (state == PA_CONTEXT_READY) break;
-        if (!PA_CONTEXT_IS_GOOD(state)) {
-            error = "no sound server answers (PulseAudio, or PipeWire's pulse server)";
-            return false;
-        }
-        pa_threaded_mainloop_wait(loop_);
+    if (!client_.waitConnected()) {
+        error = "no sound server answers (PulseAudio, or PipeWire's pulse server)";
+        return false;
     }
-    Lookup lookup{loop_, source};
+    pa_threaded_mainloop* loop = client_.loop();
+    pa_context* context = client_.context();
+    Lookup lookup{loop, source};
     if (source.empty()) {
-        waitFor(loop_, pa_context_get_server_info(
-                           context_,
+        waitFor(loop, pa_context_get_server_info(
+                           context,
                            [](pa_context*, const pa_server_info* info, void* data) {
                                auto* l = static_cast<Lookup*>(data);
                                if (info && info->default_sink_name) l->name = std::string(info->default_sink_name) + ".monitor";
@@ -92,8 +89,8 @@ bool PulseCapture::connect(const std::string& source, std::string& error)
             return false;
         }
     }
-    waitFor(loop_, pa_context_get_source_info_by_name(
-                       context_, lookup.name.c_str(),
+    waitFor(loop, pa_context_get_source_info_by_name(
+                       context, lookup.name.c_str(),
                        [](pa_context*, const pa_source_info* info, int, void* data) {
                            auto* l = static_cast<Lookup*>(data);
                            if (info) l->found = true;
@@ -107,7 +104,7 @@ bool PulseCapture::connect(const std::string& source, std::string& error)
     resolved_ = lookup.name;
 
     const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, MusicSampleRate, uint8_t(MusicChannels)};
-    stream_ = pa_stream_new(context_, "listen", &format, nullptr);
+    stream_ = pa_stream_new(context, "listen", &format, nullptr);
     if (!stream_) {
         error = "the sound server refuses a recording stream";
         return false;
@@ -131,59 +128,25 @@ bool PulseCapture::connect(const std::string& source, std::string& error)
             error = "the sound server refuses to record '" + resolved_ + "'";
             return false;
         }
-        pa_threaded_mainloop_wait(loop_);
+        client_.wait();
     }
 }
 
 bool PulseCapture::open(const std::string& source, std::string& error)
 {
-    close();
+    client_.close(stream_);
     asked_ = source;
     lost_ = false;
-    loop_ = pa_threaded_mainloop_new();
-    context_ = loop_ ? pa_context_new(pa_threaded_mainloop_get_api(loop_), "show") : nullptr;
-    if (!context_) {
-        error = "the sound server's client library cannot start";
-        close();
-        return false;
-    }
-    pa_threaded_mainloop_set_name(loop_, "listen");
-    pa_context_set_state_callback(context_, contextState, this);
-    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
-        pa_threaded_mainloop_start(loop_) < 0) {
+    if (!client_.open("listen", contextState, this)) {
         error = "no sound server answers (PulseAudio, or PipeWire's pulse server)";
-        close();
         return false;
     }
-    pa_threaded_mainloop_lock(loop_);
+    client_.lock();
     const bool ok = connect(source, error);
-    pa_threaded_mainloop_unlock(loop_);
-    if (!ok) close();
+    client_.unlock();
+    if (!ok) client_.close(stream_);
     lost_ = !ok;
     return ok;
-}
-
-void PulseCapture::close()
-{
-    if (!loop_) return;
-    pa_threaded_mainloop_lock(loop_);
-    if (stream_) {
-        pa_stream_set_read_callback(stream_, nullptr, nullptr);
-        pa_stream_set_state_callback(stream_, nullptr, nullptr);
-        pa_stream_disconnect(stream_);
-        pa_stream_unref(stream_);
-        stream_ = nullptr;
-    }
-    if (context_) {
-        pa_context_set_state_callback(context_, nullptr, nullptr);
-        pa_context_disconnect(context_);
-        pa_context_unref(context_);
-        context_ = nullptr;
-    }
-    pa_threaded_mainloop_unlock(loop_);
-    pa_threaded_mainloop_stop(loop_);
-    pa_threaded_mainloop_free(loop_);
-    loop_ = nullptr;
 }
 
 size_t PulseCapture::read(float* stereo, size_t maxFrames)
@@ -199,11 +162,11 @@ size_t PulseCapture::read(float* stereo, size_t maxFrames)
 double PulseCapture::latencySeconds() const
 {
     if (!listening()) return 0;
-    pa_threaded_mainloop_lock(loop_);
+    pa_threaded_mainloop_lock(client_.loop());
     pa_usec_t usec = 0;
     int negative = 0;
     const bool known = pa_stream_get_latency(stream_, &usec, &negative) == 0;
-    pa_threaded_mainloop_unlock(loop_);
+    pa_threaded_mainloop_unlock(client_.loop());
     // The server's own part (the source's, and what its stream holds), then the time since the newest
     // fragment came over.
     return (known && !negative ? double(usec) / 1e6 : 0.0) + std::max(0.0, steadySeconds() - arrivedAt_.load());

@@ -8,11 +8,8 @@
 #include <string>
 
 #include "audio/sound_capture.h"
+#include "desktop/pulse_client.h"
 #include "desktop/sample_ring.h"
-
-struct pa_context;
-struct pa_stream;
-struct pa_threaded_mainloop;
 
 constexpr uint32_t CaptureFragmentMs = 10;    // what the server hands over at a time
 constexpr double CaptureRetrySeconds = 1.0;   // between tries to listen again after a loss
@@ -35,13 +32,11 @@ private:
     static void streamState(pa_stream* stream, void* self);
     static void readable(pa_stream* stream, size_t bytes, void* self);
     bool connect(const std::string& source, std::string& error);   // with the loop locked
-    void close();
 
     SampleRing ring_;
     std::string asked_;      // as given to open: empty for what the desktop plays
     std::string resolved_;   // the source's own name
-    pa_threaded_mainloop* loop_ = nullptr;
-    pa_context* context_ = nullptr;
+    PulseClient client_;
     pa_stream* stream_ = nullptr;
     std::atomic<bool> lost_{false};   // set on the loop's thread
     std::atomic<double> arrivedAt_{0};   // steady seconds of the newest fragment, set on the loop's thread

@@ -19,15 +19,12 @@ uint64_t usecToFrames(pa_usec_t usec) { return usec * MusicSampleRate / 1'000'00
 
 PulseOutput::~PulseOutput() { close(); }
 
-void PulseOutput::contextState(pa_context*, void* self)
-{
-    pa_threaded_mainloop_signal(static_cast<PulseOutput*>(self)->loop_, 0);
-}
+void PulseOutput::contextState(pa_context*, void* self) { static_cast<PulseOutput*>(self)->client_.signal(); }
 
 void PulseOutput::streamState(pa_stream* stream, void* self)
 {
     auto* out = static_cast<PulseOutput*>(self);
-    pa_threaded_mainloop_signal(out->loop_, 0);
+    out->client_.signal();
     // The server went away mid-show. SDL keeps calling back at the real pace on a lost device so the
     // show plays on to its end in silence; a silent clock does that here.
     const pa_stream_state_t state = pa_stream_get_state(stream);
@@ -70,14 +67,9 @@ void PulseOutput::write(size_t bytes)
 
 bool PulseOutput::connect()
 {
-    for (;;) {
-        const pa_context_state_t state = pa_context_get_state(context_);
-        if (state == PA_CONTEXT_READY) break;
-        if (!PA_CONTEXT_IS_GOOD(state)) return false;
-        pa_threaded_mainloop_wait(loop_);
-    }
+    if (!client_.waitConnected()) return false;
     const pa_sample_spec format{PA_SAMPLE_S16NE, MusicSampleRate, uint8_t(MusicChannels)};
-    stream_ = pa_stream_new(context_, "music", &format, nullptr);
+    stream_ = pa_stream_new(client_.context(), "music", &format, nullptr);
     if (!stream_) return false;
     pa_stream_set_state_callback(stream_, streamState, this);
     pa_stream_set_write_callback(stream_, writeRequest, this);
@@ -94,7 +86,7 @@ bool PulseOutput::connect()
         const pa_stream_state_t state = pa_stream_get_state(stream_);
         if (state == PA_STREAM_READY) return true;
         if (!PA_STREAM_IS_GOOD(state)) return false;
-        pa_threaded_mainloop_wait(loop_);
+        client_.wait();
     }
 }
 
@@ -104,50 +96,20 @@ bool PulseOutput::open(StreamPlayer& player, BeforeEachFill beforeEachWrite)
     beforeEachWrite_ = beforeEachWrite;
     closing_ = false;
     lost_ = false;
-    loop_ = pa_threaded_mainloop_new();
-    if (!loop_) return false;
-    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "show");
-    if (!context_) {
-        close();
-        return false;
-    }
-    pa_threaded_mainloop_set_name(loop_, "musicout");
-    pa_context_set_state_callback(context_, contextState, this);
-    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
-        pa_threaded_mainloop_start(loop_) < 0) {
-        close();
-        return false;
-    }
-    pa_threaded_mainloop_lock(loop_);
+    if (!client_.open("musicout", contextState, this)) return false;
+    client_.lock();
     const bool ok = connect();
     playing_ = ok;
-    pa_threaded_mainloop_unlock(loop_);
+    client_.unlock();
     if (!ok) close();
     return ok;
 }
 
 void PulseOutput::close()
 {
-    if (!loop_) return;
+    if (!client_.isOpen()) return;
     closing_ = true;
-    pa_threaded_mainloop_lock(loop_);
-    if (stream_) {
-        pa_stream_set_write_callback(stream_, nullptr, nullptr);
-        pa_stream_set_state_callback(stream_, nullptr, nullptr);
-        pa_stream_disconnect(stream_);
-        pa_stream_unref(stream_);
-        stream_ = nullptr;
-    }
-    if (context_) {
-        pa_context_set_state_callback(context_, nullptr, nullptr);
-        pa_context_disconnect(context_);
-        pa_context_unref(context_);
-        context_ = nullptr;
-    }
-    pa_threaded_mainloop_unlock(loop_);
-    pa_threaded_mainloop_stop(loop_);
-    pa_threaded_mainloop_free(loop_);
-    loop_ = nullptr;
+    client_.close(stream_);
     silence_.close();
 }
 

@@ -9,12 +9,10 @@
 #include <cstdint>
 
 #include "desktop/audio_output.h"
+#include "desktop/pulse_client.h"
 #include "desktop/silent_clock.h"
 
 class StreamPlayer;
-struct pa_context;
-struct pa_stream;
-struct pa_threaded_mainloop;
 
 // --- The queue asked of the server
 constexpr uint32_t PulseQueueMs = 400;    // audio kept written ahead of the sink: what a late refill may use
@@ -42,8 +40,7 @@ private:
 
     StreamPlayer* player_ = nullptr;
     BeforeEachFill beforeEachWrite_ = nullptr;
-    pa_threaded_mainloop* loop_ = nullptr;
-    pa_context* context_ = nullptr;
+    PulseClient client_;
     pa_stream* stream_ = nullptr;
     uint64_t writtenFrames_ = 0;      // on the loop's thread
     bool prioritySet_ = false;        // on the loop's thread
