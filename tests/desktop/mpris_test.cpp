@@ -44,31 +44,34 @@ TEST(MprisWatch, FollowsThePlayingPlayersTrackAndFallsBack)
     ProcessOptions options;
     options.env["DBUS_SESSION_BUS_ADDRESS"] = address;
 
-    auto paused = std::make_unique<Process>(std::vector<std::string>{Python, Player, "paused", "Paused", "60", "Kept|Somebody|B-sides"}, options);
-    auto playing = std::make_unique<Process>(
-        std::vector<std::string>{Python, Player, "playing", "Playing", "3", "Première|Ünal & Co|Α Album", "60", "Second|Two; Three|X"},
-        options);
-    MprisWatch watch;
-    NowPlaying now = nextChange(watch);
-    EXPECT_EQ(now.player, "org.mpris.MediaPlayer2.playing");
-    EXPECT_EQ(now.title, "Première");
-    EXPECT_EQ(now.artist, "Ünal & Co");
-    EXPECT_EQ(now.album, "Α Album");
+    // The watch and its thread end before the bus's address leaves the environment it reads.
+    {
+        auto paused = std::make_unique<Process>(std::vector<std::string>{Python, Player, "paused", "Paused", "60", "Kept|Somebody|B-sides"}, options);
+        auto playing = std::make_unique<Process>(
+            std::vector<std::string>{Python, Player, "playing", "Playing", "3", "Première|Ünal & Co|Α Album", "60", "Second|Two; Three|X"},
+            options);
+        MprisWatch watch;
+        NowPlaying now = nextChange(watch);
+        EXPECT_EQ(now.player, "org.mpris.MediaPlayer2.playing");
+        EXPECT_EQ(now.title, "Première");
+        EXPECT_EQ(now.artist, "Ünal & Co");
+        EXPECT_EQ(now.album, "Α Album");
 
-    now = nextChange(watch);
-    EXPECT_EQ(now.title, "Second") << "the next track";
-    EXPECT_EQ(now.artist, "Two; Three");
+        now = nextChange(watch);
+        EXPECT_EQ(now.title, "Second") << "the next track";
+        EXPECT_EQ(now.artist, "Two; Three");
 
-    kill(playing->pid(), SIGTERM);
-    playing.reset();
-    now = nextChange(watch);
-    EXPECT_EQ(now.player, "org.mpris.MediaPlayer2.paused");
-    EXPECT_EQ(now.title, "Kept");
+        kill(playing->pid(), SIGTERM);
+        playing.reset();
+        now = nextChange(watch);
+        EXPECT_EQ(now.player, "org.mpris.MediaPlayer2.paused");
+        EXPECT_EQ(now.title, "Kept");
 
-    kill(paused->pid(), SIGTERM);
-    paused.reset();
-    now = nextChange(watch);
-    EXPECT_EQ(now.player, "") << "no player left";
+        kill(paused->pid(), SIGTERM);
+        paused.reset();
+        now = nextChange(watch);
+        EXPECT_EQ(now.player, "") << "no player left";
+    }
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
     kill(bus.pid(), SIGTERM);
 }
