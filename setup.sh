@@ -13,11 +13,13 @@
 set -euo pipefail
 
 # Building and playing: the compilers, the show's libraries (SDL 1.2's GL header includes GLU's; libsndfile
-# and libsamplerate for a listener's own track), the
-# asset generator's (FreeType, LAME, the fonts), and Xvfb for playing where there is no display.
+# and libsamplerate for a listener's own track, TagLib for its tags, FreeType and the fonts for the posters
+# made from them), the asset generator's (FreeType, LAME, the fonts), and Xvfb for playing where there is
+# no display.
 packages=(
   cmake g++ make pkg-config
   libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev libpng-dev libmpg123-dev libsndfile1-dev libsamplerate0-dev libfftw3-dev libx11-dev libxcb1-dev libpulse-dev
+  libtag1-dev
   xvfb xauth
   libfreetype-dev libmp3lame-dev fonts-dejavu-core fonts-dejavu-extra
 )
@@ -25,11 +27,12 @@ packages=(
 # loads EGL at run time: no library dependency brings it in.
 egl_packages=(libegl1 libegl-mesa0)
 # The tests' and benchmarks' libraries, the programs the end-to-end tests and the window-manager sweep
-# start, a sound server for the test that plays through one, and an ssh server for the test that runs
-# a capture's chunks on "other machines" on the loopback address.
+# start, a sound server for the test that plays through one, an ssh server for the test that runs
+# a capture's chunks on "other machines" on the loopback address, and metaflac for tags ffmpeg cannot
+# write (several values of one field).
 capture_packages=(ffmpeg parallel rsync openssh-client "${egl_packages[@]}")
 test_packages=(libgtest-dev googletest libbenchmark-dev libebur128-dev xdotool lame imagemagick openbox
-  x11-utils pulseaudio pulseaudio-utils openssh-server "${capture_packages[@]}")
+  x11-utils pulseaudio pulseaudio-utils openssh-server flac "${capture_packages[@]}")
 package_packages=(dpkg-dev debootstrap)
 fuzz_packages=(clang libclang-rt-14-dev)
 # nodejs brings npm with it when it comes from outside Debian (and then conflicts with Debian's npm).
