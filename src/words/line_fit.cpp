@@ -112,9 +112,14 @@ FittedLines fitLines(const std::vector<uint32_t>& text, const std::vector<float>
         out.lines.push_back({start, run.trimEnd(start, end)});
         start = run.skipSpaces(end);
     }
-    size_t end = start;
-    for (size_t k = start + 1; k < last && run.width(start, k) + ellipsisAdvance <= room; ++k)
+    // The cut goes after the last whole word that fits, unless that would leave the line less than
+    // half full; then after the last character that fits.
+    size_t end = start, wordEnd = start;
+    for (size_t k = start + 1; k < last && run.width(start, k) + ellipsisAdvance <= room; ++k) {
         if (!combining(text[k])) end = k;
+        if (run.breakBefore(k)) wordEnd = k;
+    }
+    if (wordEnd > start && run.width(start, wordEnd) >= 0.5f * room) end = wordEnd;
     out.lines.push_back({start, run.trimEnd(start, end)});
     out.ellipsis = true;
     return out;

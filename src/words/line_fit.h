@@ -31,6 +31,7 @@ struct FittedLines {
 // hyphen, slash or ideograph) that balances them best, up to box.twoLineSize; where even that
 // would be under minSize, lines at minSize filled to their last break that fits, and the last line
 // (or the first with no break that fits: a word is never split across lines) cut where it and the
-// ellipsis fit.
+// ellipsis fit: after its last whole word that fits, or after its last character that does where
+// that word would leave the line less than half full.
 FittedLines fitLines(const std::vector<uint32_t>& text, const std::vector<float>& advances, float ellipsisAdvance,
                      const FitBox& box);

@@ -48,6 +48,8 @@ TEST(LineFit, LargestThenSmallerThenTwoLinesThenAnEllipsis)
         {"MUSIC FOR A LONG NIGHT DRIVE", 400, 2, 400 / 14.5f, "MUSIC FOR A LONG|NIGHT DRIVE"},   // the balanced break
         {"AAAA BBBB CCCC DDDD EEEE FFFF GGGG HHHH", 300, 2, 20, "AAAA BBBB CCCC|DDDD EEEE FFFF..."},
         {"AAAA BBBB CCCC DDDD EEEE FFFF GGGG HHHH", 300, 1, 20, "AAAA BBBB CCCC..."},   // the space before the cut goes
+        {"AAAAAAAAAAA BBBBBBBBBBBBBB", 300, 1, 20, "AAAAAAAAAAA..."},   // after a whole word where it fills half the line
+        {"AAAAA BBBBBBBBBBBBBBBBBBBB", 300, 1, 20, "AAAAA BBBBBBBB..."},  // else after the last letter that fits
         {"ONEVERYLONGWORDWITHOUTANYPLACETOBREAKIT", 400, 2, 20, "ONEVERYLONGWORDWITH..."},   // not split across lines
         {"ALPHA-BETA/GAMMA", 200, 2, 20, "ALPHA-|BETA/GAMMA"},   // after a hyphen or a slash
         {"\xE9\x9F\xB3\xE6\xA5\xBD\xE3\x81\xAE\xE5\xA4\x9C\xE6\x98\x8E\xE3\x81\x91\xE3\x81\xBE\xE3\x81\xA7\xE3\x81\xAE"
