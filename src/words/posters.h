@@ -1,0 +1,27 @@
+// A listener's posters, set at start-up from the track's words in the look of the show's own: the
+// title poster in typo0.png's place, the tempo ring in typo3.png's and the closing card in end.png's.
+// Plain images, decoded as the PNGs would be; the texture code uploads them in those files' places.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "utils/image.h"
+#include "words/track_words.h"
+
+class Typesetter;
+
+constexpr const char* TitlePosterFile = "typo0.png";
+constexpr const char* TempoPosterFile = "typo3.png";
+constexpr const char* ClosingCardFile = "end.png";
+constexpr const char* ShowCredit = "show: code & images by the fragments crew";
+
+// --- Making (the same words give the same bytes on every machine: no libm call but sqrt)
+Image titlePoster(const TrackWords& words, Typesetter& type);   // 1024x1024 grey: the title over its outline echo, a rule, the artist, album, year, length
+Image tempoPoster(const TrackWords& words, Typesetter& type);   // 1024x1024 grey: the tempo (or, withheld, the length) in a ring of beat dots
+Image closingCard(const TrackWords& words, Typesetter& type);   // 512x512 RGB: the title, "the end", the artist, the credits
+// All three, by the file each stands in for (rows bottom first, as decodePng gives them), in load order.
+std::vector<NamedImage> listenerPosters(const TrackWords& words, Typesetter& type);
+
+// --- Pieces
+std::string lengthText(uint32_t ms);   // "m:ss" (whole seconds, rounded down), "h:mm:ss" from an hour on
+std::string creditsLine(const TrackWords& words);   // "music by ARTIST · LICENCE", as much of it as is tagged
