@@ -48,16 +48,17 @@ void useScore(const ShowScore& score)
     resetCueList();
     buildCueList(score.cues);
     Gates = score.gates;
+    replaceLibraryTextures(score.posters);
 }
 
 void startShow(const ShowScore& score)
 {
     buildElectroPoints();
     loadNumberedTextures();
-    loadTextureLibrary();
+    loadTextureLibrary(score.posters);
     buildCueList(score.cues);
     Gates = score.gates;
-    loadEndTexture();
+    loadEndTexture(score.posters);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
