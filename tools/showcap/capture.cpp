@@ -250,7 +250,7 @@ int runCapture(const CaptureOptions& o)
             return reportFailure(formatString("can't use %s in %s: %s", TrackFileName, o.dataDir.c_str(), musicErrorText(result)));
     } else {
         std::string message;
-        if (readListenerShow("showcap", trackPath, &track, score, message, o.quiet)) {
+        if (readListenerShow("showcap", trackPath, &track, score, message, o.quiet, {o.title, o.artist})) {
             std::fprintf(stderr, "%s\n", message.c_str());
             return 1;
         }
@@ -346,6 +346,9 @@ int runCapture(const CaptureOptions& o)
     };
     std::unique_ptr<EventLog> log;
     if (events) log = std::make_unique<EventLog>(events.get());
+    // A listener's track's log opens with its words; of a cut capture's lists, the first chunk's.
+    if (events && score.words && (!cut || o.chunk.index == 1))
+        std::fprintf(events.get(), "%s\n", trackEventLine(*score.words).c_str());
     // The whole run's log holds the lead-in's events too: the first chunk's share begins at frame 0.
     if (log && cut) log->writeOnly(o.chunk.index == 1 ? 0 : range.first, range.last);
 
