@@ -38,7 +38,7 @@ while [ $# -gt 0 ]; do
   esac
   case $opt in
     --parallel | --hosts | --remote-showcap | --chunks | --retries | -o | --output | -f | --format | --hashes | \
-      --events | --contact-sheet | --sheet-every | -d | --data | -t | --track)
+      --events | --contact-sheet | --sheet-every | -d | --data | -t | --track | --title | --artist)
       [ $# -ge 2 ] || die "option $opt needs a value"
       value=$2
       shift 2
@@ -59,6 +59,7 @@ while [ $# -gt 0 ]; do
     --sheet-every) sheet_options=("$opt" "$value") ;;
     -d | --data) data=("$opt" "$value") ;;
     -t | --track) track=$value ;;
+    --title | --artist) pass+=("$opt" "$value") ;;
   esac
 done
 whole() { [[ $1 =~ ^[1-9][0-9]*$ ]]; }
