@@ -34,7 +34,8 @@ int readListenerShow(const char* program, const std::string& fileName, DecodedTr
     }
     score = listenerScore(std::move(cues));
     std::string error;
-    if (!addTrackWords(score, fileName, fileName, words, findings.tempo.shown(), findings.lengthMs, FontDirectory, error)) {
+    const std::string shownName = words.fileName.empty() ? fileName : words.fileName;
+    if (!addTrackWords(score, fileName, shownName, words, findings.tempo.shown(), findings.lengthMs, FontDirectory, error)) {
         message = std::string(program) + ": " + error;
         return WordsFailed;
     }

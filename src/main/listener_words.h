@@ -9,6 +9,8 @@
 // What the listener said over the tags.
 struct WordOptions {
     std::string title, artist;   // empty: the tag's
+    std::string fileName;        // the name an untagged title comes from; empty: the track file's own
+                                 // (a capture's chunk on another host reads a copy named otherwise)
 };
 
 // --- Adding
