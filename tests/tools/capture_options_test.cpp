@@ -74,9 +74,11 @@ TEST(CaptureOptions, DefaultsAndEveryOption)
     ASSERT_TRUE(parse({"--join", "parts", "-o", "x.mp4", "--data", "d", "-q"}, o, error)) << error;
     EXPECT_EQ(o.join, "parts");
 
-    ASSERT_TRUE(parse({"--track", "t.ogg", "--title", "-1 dB", "--artist", "Me"}, o, error)) << error;
+    ASSERT_TRUE(parse({"--track", "t.ogg", "--title", "-1 dB", "--artist", "Me", "--track-name", "my t.ogg"}, o, error))
+        << error;
     EXPECT_EQ(o.title, "-1 dB") << "a value may start with one dash";
     EXPECT_EQ(o.artist, "Me");
+    EXPECT_EQ(o.trackName, "my t.ogg");
 }
 
 TEST(CaptureOptions, BadInputSaysWhatIsWrong)

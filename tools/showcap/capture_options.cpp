@@ -119,6 +119,8 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
             }
         } else if (arg == "--title" || arg == "--artist") {
             if (!value(arg == "--title" ? out.title : out.artist)) return false;
+        } else if (arg == "--track-name") {
+            if (!value(out.trackName)) return false;
         } else if (arg == "-r" || arg == "--fps") {
             long fps = 0;
             if (!value(v)) return false;
@@ -191,8 +193,8 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
             return false;
         }
     }
-    if ((!out.title.empty() || !out.artist.empty()) && out.track.empty()) {
-        error = "--title and --artist name a listener's track: they go with --track";
+    if ((!out.title.empty() || !out.artist.empty() || !out.trackName.empty()) && out.track.empty()) {
+        error = "--title, --artist and --track-name name a listener's track: they go with --track";
         return false;
     }
     if (out.to >= 0 && out.to < out.from) {
@@ -238,6 +240,8 @@ Music:
                            from its tags, its tempo where the beat is steady)
       --title TEXT         with --track: the title the posters show, over the tags' (a file tagged
       --artist TEXT        badly or not at all); the artist likewise
+      --track-name NAME    with --track: the file name an untagged track's title comes from, where
+                           FILE is a copy under another name (parallel-capture.sh's chunks on hosts)
 
 Cut into chunks (rendered apart, on other cores or machines, then joined; capture.sh --parallel N
 and --hosts FILE run them, see tools/showcap/parallel-capture.sh --help):

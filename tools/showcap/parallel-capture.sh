@@ -104,7 +104,8 @@ if [ -n "$track" ]; then
     *) sent=track ;;
   esac
   cp "$track" "$work/$sent"
-  remote_track=(--track "$sent")
+  # The copy's name is not the track's: an untagged title still comes from the track's.
+  remote_track=(--track "$sent" --track-name "$name")
   send_track=(--transferfile "$sent")
 fi
 pass_here=("${pass[@]}" "${local_track[@]}")
