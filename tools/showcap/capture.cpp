@@ -250,7 +250,7 @@ int runCapture(const CaptureOptions& o)
             return reportFailure(formatString("can't use %s in %s: %s", TrackFileName, o.dataDir.c_str(), musicErrorText(result)));
     } else {
         std::string message;
-        if (readListenerShow("showcap", trackPath, &track, score, message, o.quiet, {o.title, o.artist})) {
+        if (readListenerShow("showcap", trackPath, &track, score, message, o.quiet, {o.title, o.artist, o.trackName})) {
             std::fprintf(stderr, "%s\n", message.c_str());
             return 1;
         }
