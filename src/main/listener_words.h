@@ -20,3 +20,8 @@ struct WordOptions {
 bool addTrackWords(ShowScore& score, const std::string& tagFile, const std::string& shownName,
                    const WordOptions& options, int tempo, uint32_t lengthMs, const std::string& fontDirectory,
                    std::string& error);
+
+// --- What the words and posters depend on beside the track
+// "TagLib 1.13, FreeType 2.12.1, fonts 0123456789abcdef" (a digest of the posters' font files; "fonts
+// missing NAME" where one is): machines whose lines are the same set the same posters.
+std::string wordsDependencies(const std::string& fontDirectory);

@@ -36,6 +36,16 @@ static_assert(sizeof(FontFiles) / sizeof(FontFiles[0]) == FontStyleCount, "one f
 
 const char* fontFileName(FontStyle style) { return FontFiles[int(style)].file; }
 
+std::string freetypeVersion()
+{
+    FT_Library library = nullptr;
+    if (FT_Init_FreeType(&library)) return "?";
+    FT_Int major = 0, minor = 0, patch = 0;
+    FT_Library_Version(library, &major, &minor, &patch);
+    FT_Done_FreeType(library);
+    return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(patch);
+}
+
 struct Typesetter::Impl {
     std::string directory;
     FT_Library library = nullptr;

@@ -27,8 +27,9 @@ struct TextStyle {
     Blend blend = Blend::Max;
 };
 
-// --- Font files
+// --- Font files and the renderer
 const char* fontFileName(FontStyle style);   // "DejaVuSans-Bold.ttf" ...
+std::string freetypeVersion();               // "2.12.1"
 
 class Typesetter {
 public:

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "audio/sndfile_decoder.h"
+#include "main/listener_words.h"
+#include "utils/typeset.h"
 #include "capture.h"
 #include "capture_options.h"
 #include "source_commit.h"
@@ -26,14 +28,15 @@ std::string installedDataDir()
 }
 
 // Everything a frame depends on besides the options: two machines whose lines are the same draw the
-// same frames, so the chunks of one capture may come from either.
+// same frames (a listener's posters included), so the chunks of one capture may come from either.
 int printVersion(const CaptureOptions& o)
 {
     std::string error;
     const uint64_t digest = dataDigest(o.dataDir, error);
     if (!error.empty()) return reportFailure(error);
-    std::printf("showcap %s\nsource %s\ndata %016llx\ngl %s\ndecoders %s\n", SHOWCAP_VERSION, ShowcapSourceCommit,
-                static_cast<unsigned long long>(digest), glRenderer().c_str(), listenerDecoderVersions().c_str());
+    std::printf("showcap %s\nsource %s\ndata %016llx\ngl %s\ndecoders %s\nwords %s\n", SHOWCAP_VERSION,
+                ShowcapSourceCommit, static_cast<unsigned long long>(digest), glRenderer().c_str(),
+                listenerDecoderVersions().c_str(), wordsDependencies(FontDirectory).c_str());
     return 0;
 }
 }  // namespace
