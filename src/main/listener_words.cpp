@@ -20,6 +20,15 @@ bool addTrackWords(ShowScore& score, const std::string& tagFile, const std::stri
     overrideWords(words, options.title, options.artist);
     words.tempo = tempo;
     words.lengthMs = lengthMs;
+    // Checked here rather than caught from the typesetter: the page's wasm catches no C++ exception.
+    for (FontStyle font : PosterFonts) {
+        const std::string path = fontDirectory + "/" + fontFileName(font);
+        if (!std::ifstream(path)) {
+            error = "can't set the words of '" + shownName + "': missing font " + path +
+                    " (Debian: fonts-dejavu-core, fonts-dejavu-extra)";
+            return false;
+        }
+    }
     try {
         Typesetter type(fontDirectory);
         score.posters = listenerPosters(words, type);
