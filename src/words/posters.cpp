@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 #include "utils/canvas.h"
 #include "utils/format.h"
@@ -266,8 +267,13 @@ Image closingCard(const TrackWords& words, Typesetter& type)
     Canvas sparks(n, n);
     Dice dice(5150);
     for (int i = 0; i < 26; ++i) {
-        const float radius = dice.range(185, 215), angle = dice.range(20, 160);
-        paintDisc(sparks, onCircle(centre, radius, angle), dice.range(0.8f, 2.0f), 1.0f, dice.range(0.5f, 1.0f));
+        // One draw a statement: the order of a call's arguments is the compiler's (GCC's and the
+        // page's clang differ), the order of statements is not.
+        const float radius = dice.range(185, 215);
+        const float angle = dice.range(20, 160);
+        const float size = dice.range(0.8f, 2.0f);
+        const float brightness = dice.range(0.5f, 1.0f);
+        paintDisc(sparks, onCircle(centre, radius, angle), size, 1.0f, brightness);
     }
     paintLayer(rgb, sparks, {114, 187, 163}, true);
 
@@ -331,6 +337,24 @@ Image closingCard(const TrackWords& words, Typesetter& type)
             out.pixels[size_t(n - 1 - yy) * row + k] = uint8_t(std::lround(std::min(1.0f, std::max(0.0f, v)) * 255.0f));
         }
     return out;
+}
+
+bool writePosters(const std::vector<NamedImage>& posters, const std::string& directory, std::string& error)
+{
+    for (const NamedImage& p : posters) {
+        const Image& im = p.image;
+        const size_t row = size_t(im.width) * size_t(im.channels);
+        std::vector<uint8_t> top(im.pixels.size());
+        for (int y = 0; y < im.height; ++y)
+            std::copy_n(&im.pixels[size_t(im.height - 1 - y) * row], row, &top[size_t(y) * row]);
+        try {
+            writePng(directory + "/" + p.fileName, im.width, im.height, im.channels, top);
+        } catch (const std::runtime_error& e) {
+            error = e.what();
+            return false;
+        }
+    }
+    return true;
 }
 
 std::vector<NamedImage> listenerPosters(const TrackWords& words, Typesetter& type)

@@ -103,6 +103,7 @@ TEST(CaptureOptions, BadInputSaysWhatIsWrong)
     EXPECT_NE(errorFor({"--chunk", "1/2", "--contact-sheet", "s.png"}).find("run of its own"), std::string::npos);
     EXPECT_NE(errorFor({"--last-frame", "10"}).find("goes with --chunk"), std::string::npos);
     EXPECT_NE(errorFor({"--artist", "Me"}).find("go with --track"), std::string::npos);
+    EXPECT_NE(errorFor({"--posters", "p"}).find("go with --track"), std::string::npos);
     EXPECT_NE(errorFor({"--chunk", "1/2", "--last-frame", "1.5"}).find("--last-frame"), std::string::npos);
 }
 

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "audio/sndfile_decoder.h"
+#include "main/listener_show.h"
 #include "main/listener_words.h"
+#include "words/posters.h"
 #include "utils/typeset.h"
 #include "capture.h"
 #include "capture_options.h"
@@ -39,6 +41,19 @@ int printVersion(const CaptureOptions& o)
                 listenerDecoderVersions().c_str(), wordsDependencies(FontDirectory).c_str());
     return 0;
 }
+// --posters: the track read as a capture reads it, then only its posters written out.
+int writeTrackPosters(const CaptureOptions& o)
+{
+    ShowScore score;
+    std::string message;
+    if (readListenerShow("showcap", o.track, nullptr, score, message, o.quiet, {o.title, o.artist, o.trackName})) {
+        std::fprintf(stderr, "%s\n", message.c_str());
+        return 1;
+    }
+    std::string error;
+    if (!writePosters(score.posters, o.posters, error)) return reportFailure(error);
+    return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv)
@@ -58,5 +73,6 @@ int main(int argc, char** argv)
         return 0;
     }
     if (options.version) return printVersion(options);
+    if (!options.posters.empty()) return writeTrackPosters(options);
     return options.join.empty() ? runCapture(options) : runJoin(options);
 }
