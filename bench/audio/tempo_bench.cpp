@@ -4,6 +4,9 @@
 // with the cues' curve, so that part is in cue_bench's curve time; this is the estimate itself).
 //   tempo_bench --patterns        made patterns
 //   tempo_bench TRACK...          any file the show plays (its decode and curve are not timed here)
+//   tempo_bench --speed F ORIGINAL FASTER...   pairs of a track and the same sped up F times (pitch
+//                                 and all): each pair's estimates must scale by F, or be withheld for
+//                                 both (tempo_bench.sh makes the pairs from Debian's music packages)
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -20,6 +23,24 @@ namespace {
 double secondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TempoEstimate estimateOf(const char* fileName, OnsetCurve& curve, bool& ok)
+{
+    DecodedTrack track;
+    ok = track.open(fileName, KeptChannels::First, TrackFormat::AnyFormat) == MusicOk;
+    if (!ok) return {};
+    while (!track.done()) {
+        const DecodedSlice slice = track.decodeSome(65536);
+        curve.add(slice.stereo, slice.frames);
+    }
+    return estimateTempo(curve);
+}
+
+const char* baseName(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    return slash ? slash + 1 : path;
 }
 
 void report(const char* name, const OnsetCurve& curve, double truth)
@@ -58,6 +79,28 @@ int main(int argc, char** argv)
                 report((std::string(p.name) + " @ " + std::to_string(int(bpm))).c_str(), curve, bpm);
             }
         std::printf("right: %d of %d\n", right, total);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--speed") == 0 && argc >= 5) {
+        const double factor = std::atof(argv[2]);
+        int scales = 0, withheld = 0, differ = 0;
+        for (int i = 3; i + 1 < argc; i += 2) {
+            bool okA = false, okB = false;
+            OnsetCurve a, b;
+            const TempoEstimate ea = estimateOf(argv[i], a, okA), eb = estimateOf(argv[i + 1], b, okB);
+            if (!okA || !okB) {
+                std::printf("%s: can't read the pair\n", baseName(argv[i]));
+                continue;
+            }
+            const char* verdict = "DIFFERS";
+            if (ea.steady && eb.steady && std::fabs(eb.bpm / ea.bpm / factor - 1) < 0.005) verdict = "scales", ++scales;
+            else if (!ea.steady && !eb.steady) verdict = "withheld for both", ++withheld;
+            else ++differ;
+            std::printf("%-28s %7.2f %-8s  x%.2f: %7.2f %-8s  ratio %.4f  %s\n", baseName(argv[i]), ea.bpm,
+                        ea.steady ? "shown" : "withheld", factor, eb.bpm, eb.steady ? "shown" : "withheld", eb.bpm / ea.bpm,
+                        verdict);
+        }
+        std::printf("pairs: %d scale by %.2f, %d withheld for both, %d differ\n", scales, factor, withheld, differ);
         return 0;
     }
     for (int i = 1; i < argc; ++i) {
