@@ -305,7 +305,8 @@ Image closingCard(const TrackWords& words, Typesetter& type)
     s.size = 17;
     s.tracking = 2;
     const std::string byline = words.artist.empty() ? words.year : words.artist + (words.year.empty() ? "" : MiddleDot + words.year);
-    const Set who = fitted(type, byline, s, box(290, 17, 17, 12, 1));
+    // 250 px: the ring's chord at this height is 272 px, and the line must stay inside it.
+    const Set who = fitted(type, byline, s, box(250, 17, 17, 12, 1));
     if (!who.lines.empty()) type.drawCentred(sub, who.lines[0], {centre.x, centre.y + 98}, who.style);
     paintLayer(rgb, sub, {114, 187, 163}, false);
 
