@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Captures the whole show to show.mp4 (1024x768, 60 frames/s, H.264 + AAC), offline: frame-exact
 # and in sync, with no display or sound card needed. Extra arguments go to showcap (see --help);
-# --track FILE captures the show to your own track. With --parallel N or --hosts FILE the capture is
+# --track FILE captures the show to your own track (--title TEXT and --artist TEXT name it on its
+# posters over its tags). With --parallel N or --hosts FILE the capture is
 # cut into chunks rendered on N local jobs or on the machines listed (tools/showcap/parallel-capture.sh
 # says how), then joined into the same file.
 set -euo pipefail

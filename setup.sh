@@ -15,12 +15,14 @@
 set -euo pipefail
 
 # Building and playing: the compilers, the show's libraries (SDL 1.2's GL header includes GLU's; libsndfile
-# and libsamplerate for a listener's own track; libpulse for the sound server; sd-bus, in libsystemd, for
-# what a media player announces while the show listens), the
-# asset generator's (FreeType, LAME, the fonts), and Xvfb for playing where there is no display.
+# and libsamplerate for a listener's own track, TagLib for its tags, FreeType and the fonts for the posters
+# made from them; libpulse for the sound server; sd-bus, in libsystemd, for what a media player announces
+# while the show listens), the asset generator's (FreeType, LAME, the fonts), and Xvfb for playing where
+# there is no display.
 packages=(
   cmake g++ make pkg-config
   libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev libpng-dev libmpg123-dev libsndfile1-dev libsamplerate0-dev libfftw3-dev libx11-dev libxcb1-dev libpulse-dev libsystemd-dev
+  libtag1-dev
   xvfb xauth
   libfreetype-dev libmp3lame-dev fonts-dejavu-core fonts-dejavu-extra
 )
@@ -29,12 +31,13 @@ packages=(
 egl_packages=(libegl1 libegl-mesa0)
 # The tests' and benchmarks' libraries, the programs the end-to-end tests and the window-manager sweep
 # start, a sound server for the test that plays through one, a session bus and Python's D-Bus binding
-# for the scripted media player, and an ssh server for the test that runs
-# a capture's chunks on "other machines" on the loopback address.
+# for the scripted media player, an ssh server for the test that runs a capture's chunks on "other
+# machines" on the loopback address, and metaflac for tags ffmpeg cannot write (several values of one
+# field).
 capture_packages=(ffmpeg parallel rsync openssh-client "${egl_packages[@]}")
 unit_packages=(libgtest-dev googletest libbenchmark-dev libebur128-dev lame)
 test_packages=("${unit_packages[@]}" xdotool imagemagick openbox
-  x11-utils pulseaudio pulseaudio-utils dbus python3-dbus python3-gi openssh-server "${capture_packages[@]}")
+  x11-utils pulseaudio pulseaudio-utils dbus python3-dbus python3-gi openssh-server flac "${capture_packages[@]}")
 package_packages=(dpkg-dev debootstrap)
 fuzz_packages=(clang libclang-rt-14-dev)
 # nodejs brings npm with it when it comes from outside Debian (and then conflicts with Debian's npm).

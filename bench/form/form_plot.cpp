@@ -9,8 +9,8 @@
 #include <exception>
 #include <memory>
 
-#include "canvas.h"
-#include "typeset.h"
+#include "utils/canvas.h"
+#include "utils/typeset.h"
 
 namespace {
 

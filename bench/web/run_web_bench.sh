@@ -48,7 +48,7 @@ echo "== The show's logic per frame, native against wasm (node), whole track at 
 # (-O2) natively and Release (-O3) for wasm.
 c++ -std=c++17 -O2 -g -DNDEBUG -I"$here/src" $(pkg-config --cflags sdl12_compat) \
   "$here/bench/web/logic_frames.cpp" "$build/libshowcore.a" \
-  $(pkg-config --libs sdl12_compat libmpg123 sndfile samplerate fftw3f libpng libpulse xcb) -lGL -lX11 -lpthread -o "$work/logic_frames"
+  $(pkg-config --libs sdl12_compat libmpg123 sndfile samplerate fftw3f libpng libpulse xcb taglib freetype2) -lGL -lX11 -lpthread -o "$work/logic_frames"
 env NODE_PATH=/usr/share/nodejs em++ -std=c++17 -O3 -DNDEBUG -I"$here/src" -I"$deps/include" \
   "$here/bench/web/logic_frames.cpp" "$web/libshowcore.a" \
   $(grep -v '^#' "$here/tools/web/wasm-libraries.txt" | sed "s|^|$deps/lib/|") \

@@ -135,20 +135,23 @@ async function passage(from, to) {
 
 // A listener's track given to the page: from the file chosen to the browser's AudioBuffer (its own
 // decoder, resampling to 44.1 kHz), then to the cues (the module reading both channels in slices and
-// finding the cues), with the wasm heap's size once they are found.
+// finding the cues), with the wasm heap's size once they are found; then the tempo from the same curve,
+// and the words (tags read from the file's bytes, the posters set and uploaded).
 async function own(file, runs) {
   for (let run = 0; run < runs; run++) {
     const f = await withPage(async (page) => {
       await page.goto(url);
       await page.waitForFunction(() => !document.getElementById('own').hidden, {timeout: 120000, polling: 100});
       await (await page.$('#own-file')).uploadFile(file);
-      await page.waitForFunction(() => window.showFigures.listenerCuesAt || document.title.startsWith('error'),
-                                 {timeout: 600000, polling: 100});
+      await page.waitForFunction(() => window.showFigures.listenerWordsMs !== undefined ||
+                                       document.title.startsWith('error'), {timeout: 600000, polling: 100});
       return page.evaluate(() => window.showFigures);
     });
     console.log(`own track run ${run + 1}: decode by the browser ${(f.listenerDecodedAt - f.listenerChosenAt).toFixed(0)} ms, ` +
                 `read and cues ${(f.listenerCuesAt - f.listenerDecodedAt).toFixed(0)} ms, ${f.listenerCues} cues, ` +
-                `${f.listenerSeconds.toFixed(1)} s of music, wasm heap ${(f.wasmHeapBytes / 1048576).toFixed(1)} MiB`);
+                `${f.listenerSeconds.toFixed(1)} s of music, wasm heap ${(f.wasmHeapBytes / 1048576).toFixed(1)} MiB; ` +
+                `tempo ${f.listenerTempoMs.toFixed(0)} ms (${(f.listenerTempoMs / (f.listenerSeconds / 60)).toFixed(1)} ms per ` +
+                `minute), words and posters ${f.listenerWordsMs.toFixed(0)} ms`);
   }
 }
 

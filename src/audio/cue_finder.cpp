@@ -55,7 +55,7 @@ double meanOf(const std::vector<double>& prefix, long a, long b) { return (prefi
 
 OnsetCurve::OnsetCurve()
     : window_(OnsetFrameSize), cosTable_(OnsetFrameSize / 2), sinTable_(OnsetFrameSize / 2),
-      frame_(OnsetFrameSize, 0.0), previous_(OnsetHighBin, 0.0)
+      frame_(OnsetFrameSize, 0.0), previous_(OnsetHighBin, 0.0), tempoPrevious_(TempoBands[TempoBandCount - 1].last, 0.0)
 {
     for (int i = 0; i < OnsetFrameSize; ++i) window_[size_t(i)] = 0.5 - 0.5 * std::cos(2 * M_PI * i / OnsetFrameSize);
     for (int k = 0; k < OnsetFrameSize / 2; ++k) {
@@ -102,6 +102,20 @@ void OnsetCurve::analyseFrame()
         rise += std::max(0.0, current - previous_[k]);
         previous_[k] = current;
     }
+    // Every fourth frame also feeds the tempo's bands; its first has nothing to rise over.
+    if (hops_ % TempoHopFrames == 0) {
+        const bool first = hops_ == 0;
+        for (int b = 0; b < TempoBandCount; ++b) {
+            double bandRise = 0;
+            for (size_t k = size_t(TempoBands[b].first); k < size_t(TempoBands[b].last); ++k) {
+                const double m = std::sqrt(re[k] * re[k] + im[k] * im[k]) * Scale;
+                const double current = std::log1p(OnsetLogScale * m);
+                bandRise += std::max(0.0, current - tempoPrevious_[k]);
+                tempoPrevious_[k] = current;
+            }
+            tempoFlux_[b].push_back(first ? 0.0f : float(bandRise));
+        }
+    }
     flux_.push_back(hops_ == 0 ? 0.0f : float(rise));
     energy_.push_back(float(squares / OnsetFrameSize));
     ++hops_;
@@ -111,6 +125,7 @@ void OnsetCurve::forgetValues()
 {
     flux_.clear();
     energy_.clear();
+    for (std::vector<float>& band : tempoFlux_) band.clear();
 }
 
 std::vector<Onset> findOnsets(const OnsetCurve& curve)

@@ -21,6 +21,19 @@ constexpr double OnsetLogScale = 100;      // magnitude m (1 for a full-scale si
 constexpr int OnsetLowBin = 6;
 constexpr int OnsetHighBin = 24;           // one past the last
 
+// --- The tempo's curves (audio/tempo.h reads them): every TempoHopFrames-th frame (256 samples, 5.8 ms),
+// the rise of the same log magnitudes over the frame that many hops before, summed in five bands
+// (bins, one past the last): the kick, the low middle, the accents' band, the snare's crack and the
+// hats. Kept apart, so that each can be weighed by its own level and the snare's period read alone.
+constexpr int TempoHopFrames = 4;
+constexpr int TempoBandCount = 5;
+struct BinRange {
+    int first, last;   // bins [first, last)
+};
+constexpr BinRange TempoBands[] = {{1, 4}, {4, 6}, {6, 25}, {25, 47}, {47, 186}};
+static_assert(sizeof(TempoBands) / sizeof(TempoBands[0]) == TempoBandCount, "one bin range per tempo band");
+constexpr int TempoSnareBand = 3;          // 2.15 to 3.96 kHz
+
 // --- Picking (seconds unless said)
 constexpr double CuePeakSpan = 0.03;       // an onset is the flux's largest value within +-30 ms ...
 constexpr double CueMeanSpan = 0.1;        // ... its prominence is how far it rises over the mean within +-100 ms
@@ -51,13 +64,15 @@ public:
     // --- Reading (complete once every sample is added)
     const std::vector<float>& flux() const { return flux_; }       // per hop: the rise into frame j (0 for j = 0)
     const std::vector<float>& energy() const { return energy_; }   // per hop: frame j's mean square of the mix
+    const std::vector<float>& tempoFlux(int band) const { return tempoFlux_[band]; }   // per tempo frame
     float peak() const { return peak_; }                           // largest |sample| of either channel
     uint64_t frames() const { return frames_; }
 
     // --- Streaming (a live reader takes the values as they come and keeps its own window)
     size_t hops() const { return hops_; }   // flux values made so far, forgotten ones included
-    void forgetValues();                     // drops the flux and energy values kept; hops() counts on
+    void forgetValues();                     // drops the flux, energy and tempo values kept; hops() counts on
     static double timeOf(size_t hop);   // seconds: the moment flux value j stands for (a click reads at its sample)
+    static double tempoFramesPerSecond() { return 44100.0 / (OnsetHopSize * TempoHopFrames); }
 
 private:
     void analyseFrame();
@@ -65,8 +80,10 @@ private:
     std::vector<double> window_, cosTable_, sinTable_;
     std::vector<double> frame_;          // the newest OnsetFrameSize mixed samples, oldest first
     std::vector<double> previous_;       // log magnitudes of the frame before
+    std::vector<double> tempoPrevious_;  // log magnitudes of the last tempo frame
     std::vector<float> flux_, energy_;
     size_t hops_ = 0;
+    std::vector<float> tempoFlux_[TempoBandCount];
     float peak_ = 0;
     uint64_t frames_ = 0;
 };

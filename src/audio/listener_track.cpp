@@ -1,4 +1,5 @@
-// readListenerTrack: one pass over the decoder, through DecodedTrack when the samples are kept.
+// readListenerTrack: one pass over the decoder, through DecodedTrack when the samples are kept; the
+// tempo comes from the same onset curve as the cues.
 #include "audio/listener_track.h"
 
 #include <memory>
@@ -21,11 +22,12 @@ int cuesOfCurve(const OnsetCurve& curve, std::vector<float>& cues)
 }
 
 int readListenerTrack(const char* fileName, DecodedTrack* keep, std::vector<float>& cues,
-                      const std::function<void(double fraction)>& progress)
+                      const std::function<void(double fraction)>& progress, TrackFindings* findings)
 {
     cues.clear();
     OnsetCurve curve;
     int result = MusicOk;
+    uint64_t stated = 0;   // the track's length in frames, as the player will report it
     if (keep) {
         if ((result = keep->open(fileName, KeptChannels::Both, TrackFormat::AnyFormat))) return result;
         while (!keep->done()) {
@@ -34,6 +36,7 @@ int readListenerTrack(const char* fileName, DecodedTrack* keep, std::vector<floa
             if (progress) progress(keep->fractionDone());
         }
         result = keep->error();
+        stated = keep->frames();
         if (result) keep->samples.clear();
     } else {
         std::unique_ptr<TrackDecoder> decoder;
@@ -48,7 +51,13 @@ int readListenerTrack(const char* fileName, DecodedTrack* keep, std::vector<floa
             if (got == 0) break;
         }
         result = decoder->error();
+        stated = decoder->frames();
     }
     if (result) return result;
-    return cuesOfCurve(curve, cues);
+    if ((result = cuesOfCurve(curve, cues))) return result;
+    if (findings) {
+        findings->tempo = estimateTempo(curve);
+        findings->lengthMs = framesToMs(stated);
+    }
+    return MusicOk;
 }

@@ -8,18 +8,25 @@
 #include <vector>
 
 #include "audio/decoded_track.h"
+#include "audio/tempo.h"
 
 class OnsetCurve;
 
 constexpr size_t ListenerStepFrames = 65536;   // decoded per step, between progress reports (1.5 s of music)
 
+// What reading a listener's track finds beside its cues.
+struct TrackFindings {
+    TempoEstimate tempo;
+    uint32_t lengthMs = 0;   // what musicLength() reports for it
+};
+
 // --- Reading
 // MusicOk with cues set (seconds, increasing; maybe none), or the MusicError that names why the file
 // can't play: the decoder's, TrackSilent, or the decoder's failure partway (TrackEndsEarly,
 // DecodeFailed). keep: filled with both channels when given. progress: the fraction decoded, 0..1,
-// after each step; may be empty.
+// after each step; may be empty. findings: filled when given.
 int readListenerTrack(const char* fileName, DecodedTrack* keep, std::vector<float>& cues,
-                      const std::function<void(double fraction)>& progress);
+                      const std::function<void(double fraction)>& progress, TrackFindings* findings = nullptr);
 
 // --- Finishing a curve (shared with the browser)
 int cuesOfCurve(const OnsetCurve& curve, std::vector<float>& cues);   // MusicOk, or TrackSilent (cues empty)

@@ -1,4 +1,5 @@
-// readListenerShow: the progress line is drawn in place on a terminal and written once elsewhere.
+// readListenerShow: the progress line is drawn in place on a terminal and written once elsewhere; the
+// words and posters are made once the track is known to play.
 #include "main/listener_show.h"
 
 #include <unistd.h>
@@ -8,9 +9,10 @@
 
 #include "audio/listener_track.h"
 #include "audio/music_errors.h"
+#include "utils/typeset.h"
 
 int readListenerShow(const char* program, const std::string& fileName, DecodedTrack* keep, ShowScore& score,
-                     std::string& message, bool quiet)
+                     std::string& message, bool quiet, const WordOptions& words)
 {
     const auto start = std::chrono::steady_clock::now();
     const bool tty = isatty(2);
@@ -23,12 +25,19 @@ int readListenerShow(const char* program, const std::string& fileName, DecodedTr
         shown = true;
     };
     std::vector<float> cues;
-    const int result = readListenerTrack(fileName.c_str(), keep, cues, progress);
+    TrackFindings findings;
+    const int result = readListenerTrack(fileName.c_str(), keep, cues, progress, &findings);
     if (shown && tty) std::fprintf(stderr, "\r\033[K");
     if (result) {
         message = cantPlayLine(program, fileName, result);
         return result;
     }
     score = listenerScore(std::move(cues));
+    std::string error;
+    const std::string shownName = words.fileName.empty() ? fileName : words.fileName;
+    if (!addTrackWords(score, fileName, shownName, words, findings.tempo.shown(), findings.lengthMs, FontDirectory, error)) {
+        message = std::string(program) + ": " + error;
+        return WordsFailed;
+    }
     return MusicOk;
 }

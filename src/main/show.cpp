@@ -49,6 +49,7 @@ void useScore(const ShowScore& score)
 {
     buildCueList(score.cues);
     Gates = score.gates;
+    replaceLibraryTextures(score.posters);
 }
 
 void startShow(const ShowScore& score)
@@ -57,10 +58,10 @@ void startShow(const ShowScore& score)
     CurrentShow.started = true;
     buildElectroPoints();
     loadNumberedTextures();
-    loadTextureLibrary();
+    loadTextureLibrary(score.posters);
     buildCueList(score.cues);
     Gates = score.gates;
-    loadEndTexture();
+    loadEndTexture(score.posters);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }

@@ -2,9 +2,12 @@
 // display, keyboard) only through ShowHost, so the live show and offline tools run the same logic.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "timeline/spawner.h"
+#include "utils/image.h"
+#include "words/track_words.h"
 
 // Where the music position and spectrum come from and where finished frames go.
 class ShowHost {
@@ -35,10 +38,13 @@ constexpr float CueLifetime = 2.0f;              // seconds each typography spri
 constexpr double ClosingDuration = 2.1;          // seconds of demoTime the closing screen lasts
 constexpr const char* TrackFileName = "bass_300808.mp3";
 
-// What the show plays to beside the music: its cue list and when the grid and stroke rules open.
+// What the show plays to beside the music: its cue list and when the grid and stroke rules open;
+// for a listener's track also its words and the posters made from them.
 struct ShowScore {
     std::vector<float> cues;   // seconds, non-decreasing
     SpawnGates gates;
+    std::optional<TrackWords> words;   // a listener's track's; the built-in show has none
+    std::vector<NamedImage> posters;   // uploaded in place of the data files of their names
 };
 
 // --- Scores
@@ -56,7 +62,7 @@ void startShow();                         // with builtInScore()
 void startShow(const ShowScore& score);   // anchor points, all textures, the cue list and blending, in that fixed order
 void stopShow();                          // every fragment, cue, point and texture gone; the clock and the
                                           // generator back where initVideo left them
-// The cue list and gates replaced by another score's, with no draw: the state startShow(score) would
+// The cue list, gates and posters replaced by another score's, with no draw: the state startShow(score) would
 // have left, for a host that learns its track after start-up (the page, given a file).
 void useScore(const ShowScore& score);
 

@@ -13,6 +13,12 @@ struct Image {
     std::vector<uint8_t> pixels;   // height rows of width*channels bytes, bottom row first, no padding
 };
 
+// An image made in memory to stand in for the data file of this name (a listener's posters).
+struct NamedImage {
+    std::string fileName;
+    Image image;
+};
+
 // Limits that keep a damaged or hostile header from asking for an absurd allocation.
 struct ImageLimits {
     int maxDimension = 16384;                      // pixels, each side; the GL maximum texture size

@@ -33,6 +33,12 @@ uint32_t uploadTexture(const Image& image)
 {
     GLuint name = 0;
     glGenTextures(1, &name);
+    replaceTexture(name, image);
+    return name;
+}
+
+void replaceTexture(uint32_t name, const Image& image)
+{
     glBindTexture(GL_TEXTURE_2D, name);
     GLenum format = pixelFormat(image.channels);
     const uint8_t* pixels = image.pixels.data();
@@ -61,7 +67,6 @@ uint32_t uploadTexture(const Image& image)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     setTextureCover(name, coverMesh(image));
-    return name;
 }
 
 void releaseTexture(uint32_t name)

@@ -8,6 +8,7 @@
 
 // --- Upload (needs a current GL context)
 uint32_t uploadTexture(const Image& image);  // new texture name; 1 channel -> alpha mask, 3 RGB, 4 RGBA
+void replaceTexture(uint32_t name, const Image& image);   // the same name made from another image, cover and all
 uint32_t loadTexture(const char* fileName);  // decode + upload; the process stops if the file can't be used
 int maxTextureSize();                        // pixels, the GL implementation's limit on a side
 void releaseTexture(uint32_t name);          // deletes the texture and its cover mesh; 0 is ignored

@@ -13,12 +13,27 @@ const char* const LibraryFileNames[LibraryTextureCount] = {
     "star.png",       "typo0.png", "m0.png",    "l2.png",
 };
 
-void loadTextureLibrary()
+namespace {
+const Image* standInFor(const std::string& fileName, const std::vector<NamedImage>& standIns)
+{
+    for (const NamedImage& s : standIns)
+        if (s.fileName == fileName) return &s.image;
+    return nullptr;
+}
+
+uint32_t loadOrStandIn(const std::string& fileName, const std::vector<NamedImage>& standIns)
+{
+    const Image* image = standInFor(fileName, standIns);
+    return image ? uploadTexture(*image) : loadTexture(fileName.c_str());
+}
+}  // namespace
+
+void loadTextureLibrary(const std::vector<NamedImage>& standIns)
 {
     // Every name is listed before the first load, so a failed load leaves the names complete.
     TextureLibrary = TextureTable();
     for (const char* name : LibraryFileNames) TextureLibrary.fileNames.emplace_back(name);
-    for (const std::string& name : TextureLibrary.fileNames) TextureLibrary.textures.push_back(loadTexture(name.c_str()));
+    for (const std::string& name : TextureLibrary.fileNames) TextureLibrary.textures.push_back(loadOrStandIn(name, standIns));
 }
 
 namespace {
@@ -33,7 +48,15 @@ void loadNumberedTextures()
     for (int i = 0; i < BlendTextureCount; ++i) BlendTextures[i] = loadTexture(blendFileName(i).c_str());
 }
 
-void loadEndTexture() { EndTexture = loadTexture(EndFileName); }
+void loadEndTexture(const std::vector<NamedImage>& standIns) { EndTexture = loadOrStandIn(EndFileName, standIns); }
+
+void replaceLibraryTextures(const std::vector<NamedImage>& standIns)
+{
+    for (const NamedImage& s : standIns) {
+        const uint32_t name = s.fileName == EndFileName ? EndTexture : findTexture(s.fileName);
+        if (name != NoTexture) replaceTexture(name, s.image);
+    }
+}
 
 void releaseShowTextures()
 {

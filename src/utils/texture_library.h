@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "utils/image.h"
+
 // The nine typography textures, found by the PNG file name they were loaded from.
 struct TextureTable {
     std::vector<std::string> fileNames;   // in load order
@@ -33,9 +35,14 @@ extern uint32_t& EndTexture;                              // end.png
 extern const char* const LibraryFileNames[LibraryTextureCount];
 
 // --- Loading (start-up, needs a GL context; any failure stops the process)
-void loadTextureLibrary();     // fills TextureLibrary from LibraryFileNames, replacing what it held
-void loadNumberedTextures();   // fills ElectroTextures, then BlendTextures
-void loadEndTexture();         // fills EndTexture
+// standIns: images uploaded in place of the files of their names (a listener's posters), in the same
+// order, so every texture keeps its name; a file with no stand-in is read as always.
+void loadTextureLibrary(const std::vector<NamedImage>& standIns = {});   // fills TextureLibrary from LibraryFileNames, replacing what it held
+void loadNumberedTextures();                                             // fills ElectroTextures, then BlendTextures
+void loadEndTexture(const std::vector<NamedImage>& standIns = {});       // fills EndTexture
+// The stand-ins uploaded into the textures already made from the files of their names (a host that
+// learns its track after start-up).
+void replaceLibraryTextures(const std::vector<NamedImage>& standIns);
 
 // --- Releasing (needs the context the textures were made in)
 void releaseShowTextures();    // deletes every texture of the four sets and empties them

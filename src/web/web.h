@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "audio/tempo.h"
 #include "utils/resolution.h"
 
 // --- The picture's pixels (before initVideo): the setting the page was opened with
@@ -19,6 +20,7 @@ size_t decodedTrackBytes();                         // bytes the decoded track k
 // read in by decodeTrackSlice as a file would be: MusicOk, or TrackHoldsNoSound or TrackTooLong.
 int openPageTrack(bool audible);
 int pageTrackCues(std::vector<float>& cues);   // once read in: MusicOk with its cues, or TrackSilent
+TempoEstimate pageTrackTempo();                // once read in: from the curve its cues come from
 
 // --- The decoded track as showcap sees it (the stepped show)
 uint32_t decodedLengthMs();                                // what musicLength() reports

@@ -13,7 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,7 @@
 #include "audio/music.h"
 #include "audio/music_errors.h"
 #include "main/listen_host.h"
+#include "main/listener_words.h"
 #include "main/show.h"
 #include "main/stepped_run.h"
 #include "timeline/event_log.h"
@@ -31,11 +34,15 @@
 #include "utils/time_text.h"
 #include "utils/video.h"
 #include "web/web.h"
+#include "words/posters.h"
 
 namespace {
 constexpr double SliceBudgetMs = 25;      // per animation frame while loading: the progress bar still moves
 constexpr double StepBudgetMs = 40;       // per animation frame while stepping to the asked moment
 constexpr const char* EventsFile = "/events.jsonl";
+// Where the page puts a listener's file's bytes (for its tags) and the posters' fonts.
+constexpr const char* ListenerTagFile = "/listener-track";
+constexpr const char* FontFolder = "/fonts";
 
 enum class Stage { Decoding, WaitingForStart, Playing, Stepping, Listening, Over };
 
@@ -44,6 +51,7 @@ struct Options {
     double at = 0;         // seconds, the stepped show's moment
     bool events = false;
     std::string pageTrack; // the name of a listener's track the page has decoded; empty: the show's own
+    WordOptions words;     // --title, --artist over the track's tags
 };
 
 struct WebShow {
@@ -67,14 +75,26 @@ EM_JS(void, tellPage, (const char* what, double value), {
     if (Module['onShowState']) Module['onShowState'](UTF8ToString(what), value);
 });
 
-// The listener's track is read in: its cues replace the built-in ones, or the page says why not.
+// The listener's track is read in: its cues, words and posters replace the built-in ones, or the page
+// says why not. The file's bytes were only needed for its tags.
 void useListenerScore()
 {
     std::vector<float> cues;
     if (const int result = pageTrackCues(cues))
         fatalExit(1, "%s\n", cantPlayLine(nullptr, show->listenerName, result).c_str());
     tellPage("cues", double(cues.size()));
-    show->score = listenerScore(std::move(cues));
+    ShowScore score = listenerScore(std::move(cues));
+    const double tempoFrom = emscripten_get_now();
+    const int tempo = pageTrackTempo().shown();
+    const double wordsFrom = emscripten_get_now();
+    tellPage("tempo", wordsFrom - tempoFrom);
+    std::string error;
+    if (!addTrackWords(score, ListenerTagFile, show->listenerName, show->options.words, tempo, decodedLengthMs(),
+                       FontFolder, error))
+        fatalExit(1, "%s\n", error.c_str());
+    std::remove(ListenerTagFile);
+    tellPage("words", emscripten_get_now() - wordsFrom);
+    show->score = std::move(score);
     useScore(show->score);
 }
 
@@ -105,6 +125,8 @@ void closeEventLog()
 void startStepping()
 {
     openEventLog();
+    // A listener's track's log opens with its words, as showcap's does.
+    if (show->eventsFile && show->score.words) std::fprintf(show->eventsFile, "%s\n", trackEventLine(*show->score.words).c_str());
     SteppedRunOptions run;
     run.framesPerSecond = show->options.stepFps;
     run.trackLengthMs = decodedLengthMs();
@@ -202,6 +224,10 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             options.events = true;
         } else if (arg == "--page-track" && hasValue) {
             options.pageTrack = argv[++i];
+        } else if (arg == "--title" && hasValue) {
+            options.words.title = argv[++i];
+        } else if (arg == "--artist" && hasValue) {
+            options.words.artist = argv[++i];
         } else {
             error = "unknown option " + arg;
         }
@@ -269,6 +295,20 @@ extern "C" EMSCRIPTEN_KEEPALIVE void web_listen_start(const char* sourceName)
 
 // The sentence for a music error code, for the page's own checks of a listener's file.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* web_music_error_text(int code) { return musicErrorText(code); }
+
+// The font files the posters are set in, one by one, then null: what the page puts into FontFolder.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* web_poster_font(int i)
+{
+    return i >= 0 && i < int(std::size(PosterFonts)) ? fontFileName(PosterFonts[i]) : nullptr;
+}
+
+// A listener's posters as the PNG files they stand in for, into directory: what showcap --posters
+// writes for the same track (the web test compares them). 1 written, 0 none yet or a failure.
+extern "C" EMSCRIPTEN_KEEPALIVE int web_write_posters(const char* directory)
+{
+    std::string error;
+    return show && !show->score.posters.empty() && writePosters(show->score.posters, directory, error) ? 1 : 0;
+}
 
 // Where the event log is: the stepped show's once it is "ready", the listening show's as it goes.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* web_events_file()

@@ -194,6 +194,8 @@ int openPageTrack(bool audible)
 
 int pageTrackCues(std::vector<float>& cues) { return cuesOfCurve(*pageCurve, cues); }
 
+TempoEstimate pageTrackTempo() { return estimateTempo(*pageCurve); }
+
 namespace {
 // One slice of the page's track: channel 0 into the decoded track, both into the onset curve.
 void readPageSlice(std::vector<float>& left, std::vector<float>& right)

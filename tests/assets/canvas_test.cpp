@@ -5,10 +5,10 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "canvas.h"
+#include "utils/canvas.h"
 #include "images.h"
 #include "support/temp_dir.h"
-#include "typeset.h"
+#include "utils/typeset.h"
 #include "utils/image.h"
 
 namespace {

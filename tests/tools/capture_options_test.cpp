@@ -73,6 +73,12 @@ TEST(CaptureOptions, DefaultsAndEveryOption)
 
     ASSERT_TRUE(parse({"--join", "parts", "-o", "x.mp4", "--data", "d", "-q"}, o, error)) << error;
     EXPECT_EQ(o.join, "parts");
+
+    ASSERT_TRUE(parse({"--track", "t.ogg", "--title", "-1 dB", "--artist", "Me", "--track-name", "my t.ogg"}, o, error))
+        << error;
+    EXPECT_EQ(o.title, "-1 dB") << "a value may start with one dash";
+    EXPECT_EQ(o.artist, "Me");
+    EXPECT_EQ(o.trackName, "my t.ogg");
 }
 
 TEST(CaptureOptions, BadInputSaysWhatIsWrong)
@@ -96,6 +102,8 @@ TEST(CaptureOptions, BadInputSaysWhatIsWrong)
         << "the segments' rate would be overridden silently";
     EXPECT_NE(errorFor({"--chunk", "1/2", "--contact-sheet", "s.png"}).find("run of its own"), std::string::npos);
     EXPECT_NE(errorFor({"--last-frame", "10"}).find("goes with --chunk"), std::string::npos);
+    EXPECT_NE(errorFor({"--artist", "Me"}).find("go with --track"), std::string::npos);
+    EXPECT_NE(errorFor({"--posters", "p"}).find("go with --track"), std::string::npos);
     EXPECT_NE(errorFor({"--chunk", "1/2", "--last-frame", "1.5"}).find("--last-frame"), std::string::npos);
 }
 

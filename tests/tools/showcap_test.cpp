@@ -297,6 +297,44 @@ TEST_F(ShowcapTest, ListenersTrackAsWavFlacAndMp3GivesTheSameShow)
     EXPECT_NEAR(mp3Spawns, wavSpawns, 0.05 * wavSpawns);
 }
 
+// A listener's track's log opens with its words: the tags' (here a FLAC's), or the options' over them,
+// its length, and its tempo, which the show's own track played as a listener's file gives as 187;
+// the show's own log has no such line.
+TEST_F(ShowcapTest, ListenersLogOpensWithTheTracksWords)
+{
+    if (!commandExists("metaflac")) GTEST_SKIP() << "metaflac is not installed (./setup.sh --test)";
+    Tone tone;
+    tone.seconds = 3;
+    tone.leftHz = tone.rightHz = 345;
+    const std::string wav = dir.file("tone.wav"), flac = dir.file("tagged.flac");
+    writeToneWav(wav, tone, {0.5, 1.5, 2.5});
+    ASSERT_EQ(runProcess({"sox", wav, flac}).exitCode, 0);
+    ASSERT_EQ(runProcess({"metaflac", "--set-tag=TITLE=Nuit \xC3\xA9toil\xC3\xA9\x65", "--set-tag=ARTIST=Anna",
+                          "--set-tag=ARTIST=Bo", "--set-tag=ALBUM=Tiny", "--set-tag=DATE=1999-04-01", flac})
+                  .exitCode,
+              0);
+    const std::string tagged = "{\"event\":\"track\",\"title\":\"Nuit \xC3\xA9toil\xC3\xA9\x65\",\"artist\":\"Anna / Bo\","
+                               "\"album\":\"Tiny\",\"year\":\"1999\",\"tempo\":null,\"length\":3}";
+    ASSERT_EQ(capture({"--track", flac, "--format", "none", "--events", dir.file("tagged.jsonl"), "--to", "0.1"}).exitCode, 0);
+    EXPECT_EQ(lines("tagged.jsonl").at(0), tagged);
+    ASSERT_EQ(capture({"--track", flac, "--title", "Mine", "--artist", "Me", "--format", "none", "--events",
+                       dir.file("mine.jsonl"), "--to", "0.1"})
+                  .exitCode,
+              0);
+    EXPECT_EQ(lines("mine.jsonl").at(0), "{\"event\":\"track\",\"title\":\"Mine\",\"artist\":\"Me\",\"album\":\"Tiny\","
+                                         "\"year\":\"1999\",\"tempo\":null,\"length\":3}");
+
+    const std::string own = std::string(SHOW_DATA_DIR) + "/bass_300808.mp3";
+    ASSERT_EQ(capture({"--track", own, "--format", "none", "--events", dir.file("own.jsonl"), "--to", "0"}).exitCode, 0);
+    EXPECT_NE(lines("own.jsonl").at(0).find("\"title\":\"bass_300808\",\"artist\":\"\",\"album\":\"\",\"year\":\"\","
+                                            "\"tempo\":187,"),
+              std::string::npos)
+        << lines("own.jsonl").at(0);
+    putTrack(1, 345);
+    ASSERT_EQ(capture({"--format", "none", "--events", dir.file("show.jsonl"), "--to", "0"}).exitCode, 0);
+    EXPECT_EQ(lines("show.jsonl").at(0).rfind("{\"event\":\"frame\"", 0), 0u);
+}
+
 // Each stream of a file as ffprobe sees it: "video frames=181 duration=6.033".
 std::map<std::string, std::pair<long, double>> streams(const std::string& path)
 {

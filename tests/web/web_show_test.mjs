@@ -30,11 +30,13 @@ function fail(message) {
 
 function tempDir(tag) { return fs.mkdtempSync(path.join(os.tmpdir(), 'web-show-' + tag + '-')); }
 
-// A copy of the site (or of the data) whose files a case may change.
+// A copy of the site (its fonts folder too) or of the data, whose files a case may change.
 function copyDir(from, to) {
   fs.mkdirSync(to, {recursive: true});
   for (const name of fs.readdirSync(from)) {
-    if (fs.statSync(path.join(from, name)).isFile()) fs.copyFileSync(path.join(from, name), path.join(to, name));
+    const stat = fs.statSync(path.join(from, name));
+    if (stat.isFile()) fs.copyFileSync(path.join(from, name), path.join(to, name));
+    else if (stat.isDirectory()) copyDir(path.join(from, name), path.join(to, name));
   }
   return to;
 }
@@ -109,11 +111,14 @@ function showcap(at, extra) {
 }
 
 // A listener's track made for a case: 30 s of the show's own music from 20 s on, as a 44.1 kHz
-// 16-bit stereo WAV (real accents and spectrum), under a name with a space.
+// 16-bit stereo WAV (real accents and spectrum), under a name with a space, tagged in RIFF INFO with
+// a Greek title and a Cyrillic artist.
 function ownTrack(dir, seconds = 30) {
   const wav = path.join(dir, 'own track.wav');
   execFileSync('ffmpeg', ['-loglevel', 'error', '-y', '-ss', '20', '-t', String(seconds), '-i',
-                          path.join(dataDir, 'bass_300808.mp3'), '-ar', '44100', '-ac', '2', '-c:a', 'pcm_s16le', wav]);
+                          path.join(dataDir, 'bass_300808.mp3'), '-ar', '44100', '-ac', '2', '-c:a', 'pcm_s16le',
+                          '-metadata', 'title=\u039d\u03cd\u03c7\u03c4\u03b1 drive', '-metadata', 'artist=\u0401\u043b\u043a\u0430',
+                          '-metadata', 'date=2008', wav]);
   return wav;
 }
 
@@ -219,9 +224,10 @@ async function events({url}) {
   });
 }
 
-// The stepped page given &track=URL against showcap --track on the same 44.1 kHz WAV: the same cues,
-// and the same spectrum-driven spawns (at least 99 % of showcap's found line for line in the page's);
-// run again in the same page, the same log.
+// The stepped page given &track=URL against showcap --track on the same 44.1 kHz WAV: the same track
+// line first (its tags read by the page's own TagLib), the same posters byte for byte (set by the
+// page's own FreeType), the same cues, and the same spectrum-driven spawns (at least 99 % of
+// showcap's found line for line in the page's); run again in the same page, the same log.
 async function ownTrackEvents({url, site}) {
   const wav = ownTrack(site);
   const at = 33.0;
@@ -245,6 +251,19 @@ async function ownTrackEvents({url, site}) {
     console.log('own track: cues ' + of(web, 'cue').length + ' / ' + of(desktop, 'cue').length + ', spawns ' +
                 of(web, 'spawn').length + ' / ' + of(desktop, 'spawn').length + ', ' + (100 * share).toFixed(2) +
                 ' % of showcap\'s in the page; logs ' + (web.join('\n') === desktop.join('\n') ? 'identical' : 'differ'));
+    console.log('track line: page ' + web[0] + '\n            showcap ' + desktop[0]);
+    if (!desktop[0].startsWith('{"event":"track","title":"\u039d\u03cd\u03c7\u03c4\u03b1 drive","artist":"\u0401\u043b\u043a\u0430"'))
+      fail('showcap\'s log does not open with the tags\' words');
+    if (web[0] !== desktop[0]) fail('the track lines differ');
+    const postersDir = tempDir('posters');
+    execFileSync(path.join(binDir, 'showcap'), ['-q', '--track', wav, '--posters', postersDir]);
+    const webPosters = await page.evaluate(() => window.showPosters());
+    for (const name of ['typo0.png', 'typo3.png', 'end.png']) {
+      const desktopPixels = rgbOfPng(fs.readFileSync(path.join(postersDir, name)));
+      const webPixels = webPosters[name] ? rgbOfPng(Buffer.from(webPosters[name], 'base64')) : Buffer.alloc(0);
+      console.log('poster ' + name + ': ' + (webPixels.equals(desktopPixels) ? 'the same pixels' : 'DIFFERENT pixels'));
+      if (!webPixels.equals(desktopPixels)) fail('the page\'s ' + name + ' is not showcap\'s');
+    }
     if (of(desktop, 'cue').length < 10) fail('too few cues found to compare');
     if (of(web, 'cue').join('\n') !== of(desktop, 'cue').join('\n')) fail('cue events differ');
     if (share < 0.99) fail('spectrum spawns differ');
@@ -263,7 +282,8 @@ async function ownTrackEvents({url, site}) {
 // A file given to the live page's picker (as a drop gives it) starts the show with it: its cues are
 // the ones showcap finds, and the show ends with the 4 s track; Play again plays it to its end again
 // without loading the page or fetching anything. A file that is not audio is named, with the reason,
-// in the page's own words.
+// in the page's own words. A FLAC whose title is not UTF-8 still gets its words (TagLib in the page
+// drops the title, as on the desktop) and its show.
 async function ownTrackDrop({url, site}) {
   const wav = ownTrack(site, 4);
   const eventsFile = path.join(tempDir('events'), 'events.jsonl');
@@ -315,6 +335,21 @@ async function ownTrackDrop({url, site}) {
     console.log('not audio: "' + shown + '"');
     if (shown !== 'can\'t play \'notes.txt\': Track file is not audio the show reads (WAV, FLAC, Ogg Vorbis, Opus or MP3).')
       fail('the page does not name the file and the reason');
+
+    const flac = path.join(site, 'broken tags.flac');
+    execFileSync('sox', [wav, flac]);
+    execFileSync('metaflac', ['--set-tag=TITLE=bad XX bytes', '--set-tag=ARTIST=Anna', flac]);
+    const bytes = fs.readFileSync(flac);
+    bytes.set([0xff, 0xfe], bytes.indexOf('XX'));
+    fs.writeFileSync(flac, bytes);
+    const broken = await openPage(browser, url);
+    await broken.waitForFunction(() => !document.getElementById('own').hidden, {timeout: 120000, polling: 100});
+    await (await broken.$('#own-file')).uploadFile(flac);
+    await broken.waitForFunction(() => window.showFigures.listenerWordsMs !== undefined ||
+                                       document.getElementById('message').className === 'error', {timeout: 60000});
+    const words = await broken.evaluate(() => window.showFigures.listenerWordsMs);
+    console.log('a title that is not UTF-8: ' + (words !== undefined ? 'words and posters in ' + words.toFixed(0) + ' ms' : 'no words'));
+    if (words === undefined) fail('the page did not get past a tag that is not UTF-8');
   });
 }
 

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "canvas.h"
-#include "typeset.h"
+#include "utils/canvas.h"
+#include "utils/typeset.h"
 
 namespace {
 

@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "audio/analyser.h"
-#include "canvas.h"
+#include "utils/canvas.h"
 #include "images.h"
 #include "mp3.h"
 #include "rules.h"
 #include "timeline/cue_times.h"
 #include "track.h"
-#include "typeset.h"
+#include "utils/typeset.h"
 #include "utils/image.h"
 
 namespace {

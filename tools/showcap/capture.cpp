@@ -253,7 +253,8 @@ int readMusic(const CaptureOptions& o, const CapturePlan& plan, CaptureMusic& mu
         return 0;
     }
     std::string message;
-    if (readListenerShow("showcap", plan.trackPath, &music.track, music.score, message, o.quiet)) {
+    if (readListenerShow("showcap", plan.trackPath, &music.track, music.score, message, o.quiet,
+                         {o.title, o.artist, o.trackName})) {
         std::fprintf(stderr, "%s\n", message.c_str());
         return 1;
     }
@@ -312,6 +313,9 @@ long renderFrames(const CaptureOptions& o, const CapturePlan& plan, const Captur
     };
     std::unique_ptr<EventLog> log;
     if (events) log = std::make_unique<EventLog>(events);
+    // A listener's track's log opens with its words; of a cut capture's lists, the first chunk's.
+    if (events && music.score.words && (!plan.cut || o.chunk.index == 1))
+        std::fprintf(events, "%s\n", trackEventLine(*music.score.words).c_str());
     // The whole run's log holds the lead-in's events too: the first chunk's share begins at frame 0.
     if (log && plan.cut) log->writeOnly(o.chunk.index == 1 ? 0 : plan.range.first, plan.range.last);
 

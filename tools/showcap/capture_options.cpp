@@ -117,6 +117,12 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
                 error = "--track wants a file name";
                 return false;
             }
+        } else if (arg == "--title" || arg == "--artist") {
+            if (!value(arg == "--title" ? out.title : out.artist)) return false;
+        } else if (arg == "--track-name") {
+            if (!value(out.trackName)) return false;
+        } else if (arg == "--posters") {
+            if (!value(out.posters)) return false;
         } else if (arg == "-r" || arg == "--fps") {
             long fps = 0;
             if (!value(v)) return false;
@@ -189,6 +195,11 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
             return false;
         }
     }
+    if ((!out.title.empty() || !out.artist.empty() || !out.trackName.empty() || !out.posters.empty()) &&
+        out.track.empty()) {
+        error = "--title, --artist, --track-name and --posters are about a listener's track: they go with --track";
+        return false;
+    }
     if (out.to >= 0 && out.to < out.from) {
         error = "--to comes before --from";
         return false;
@@ -227,7 +238,15 @@ Also write:
 
 Music:
   -t, --track FILE         the show to your own track (WAV, FLAC, Ogg Vorbis, Opus or MP3, at most
-                           20 minutes) instead of its own: its cues are found in it first
+                           20 minutes) instead of its own: its cues are found in it first, and the
+                           posters and closing card name it (title, artist, album, year and licence
+                           from its tags, its tempo where the beat is steady)
+      --title TEXT         with --track: the title the posters show, over the tags' (a file tagged
+      --artist TEXT        badly or not at all); the artist likewise
+      --track-name NAME    with --track: the file name an untagged track's title comes from, where
+                           FILE is a copy under another name (parallel-capture.sh's chunks on hosts)
+      --posters DIR        with --track: only write the track's posters into DIR (typo0.png,
+                           typo3.png, end.png, as the show uses them), and no capture
 
 Cut into chunks (rendered apart, on other cores or machines, then joined; capture.sh --parallel N
 and --hosts FILE run them, see tools/showcap/parallel-capture.sh --help):

@@ -25,6 +25,9 @@ struct CaptureOptions {
     std::string output;            // .mp4 file or frame directory; empty: the format's default name
     std::string dataDir = ".";     // the show's working directory: the track and the 36 images
     std::string track;             // a listener's own track file; empty: the show's own
+    std::string title, artist;     // the listener's words over the track's tags (with track only)
+    std::string trackName;         // the name an untagged track's title comes from; empty: the track's
+    std::string posters;           // a directory to write the track's posters into, and nothing else
     VideoFormat format = VideoFormat::Auto;
     std::string preset = DefaultEncoderPreset;  // libx264 preset of the MP4 video
     double from = 0;               // seconds of show time, first frame written

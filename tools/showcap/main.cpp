@@ -8,6 +8,10 @@
 #include <vector>
 
 #include "desktop/sndfile_decoder.h"
+#include "main/listener_show.h"
+#include "main/listener_words.h"
+#include "words/posters.h"
+#include "utils/typeset.h"
 #include "capture.h"
 #include "capture_options.h"
 #include "source_commit.h"
@@ -27,14 +31,28 @@ std::string installedDataDir()
 }
 
 // Everything a frame depends on besides the options: two machines whose lines are the same draw the
-// same frames, so the chunks of one capture may come from either.
+// same frames (a listener's posters included), so the chunks of one capture may come from either.
 int printVersion(const CaptureOptions& o)
 {
     std::string error;
     const uint64_t digest = dataDigest(o.dataDir, error);
     if (!error.empty()) return reportFailure(error);
-    std::printf("showcap %s\nsource %s\ndata %016llx\ngl %s\ndecoders %s\n", SHOWCAP_VERSION, ShowcapSourceCommit,
-                static_cast<unsigned long long>(digest), glRenderer().c_str(), listenerDecoderVersions().c_str());
+    std::printf("showcap %s\nsource %s\ndata %016llx\ngl %s\ndecoders %s\nwords %s\n", SHOWCAP_VERSION,
+                ShowcapSourceCommit, static_cast<unsigned long long>(digest), glRenderer().c_str(),
+                listenerDecoderVersions().c_str(), wordsDependencies(FontDirectory).c_str());
+    return 0;
+}
+// --posters: the track read as a capture reads it, then only its posters written out.
+int writeTrackPosters(const CaptureOptions& o)
+{
+    ShowScore score;
+    std::string message;
+    if (readListenerShow("showcap", o.track, nullptr, score, message, o.quiet, {o.title, o.artist, o.trackName})) {
+        std::fprintf(stderr, "%s\n", message.c_str());
+        return 1;
+    }
+    std::string error;
+    if (!writePosters(score.posters, o.posters, error)) return reportFailure(error);
     return 0;
 }
 }  // namespace
@@ -59,5 +77,6 @@ int main(int argc, char** argv)
         return 0;
     }
     if (options.version) return printVersion(options);
+    if (!options.posters.empty()) return writeTrackPosters(options);
     return options.join.empty() ? runCapture(options) : runJoin(options);
 }

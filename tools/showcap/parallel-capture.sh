@@ -38,7 +38,7 @@ while [ $# -gt 0 ]; do
   esac
   case $opt in
     --parallel | --hosts | --remote-showcap | --chunks | --retries | -o | --output | -f | --format | --hashes | \
-      --events | --contact-sheet | --sheet-every | -d | --data | -t | --track)
+      --events | --contact-sheet | --sheet-every | -d | --data | -t | --track | --title | --artist)
       [ $# -ge 2 ] || die "option $opt needs a value"
       value=$2
       shift 2
@@ -59,6 +59,7 @@ while [ $# -gt 0 ]; do
     --sheet-every) sheet_options=("$opt" "$value") ;;
     -d | --data) data=("$opt" "$value") ;;
     -t | --track) track=$value ;;
+    --title | --artist) pass+=("$opt" "$value") ;;
   esac
 done
 whole() { [[ $1 =~ ^[1-9][0-9]*$ ]]; }
@@ -103,7 +104,8 @@ if [ -n "$track" ]; then
     *) sent=track ;;
   esac
   cp "$track" "$work/$sent"
-  remote_track=(--track "$sent")
+  # The copy's name is not the track's: an untagged title still comes from the track's.
+  remote_track=(--track "$sent" --track-name "$name")
   send_track=(--transferfile "$sent")
 fi
 pass_here=("${pass[@]}" "${local_track[@]}")

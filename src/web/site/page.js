@@ -3,10 +3,12 @@
 // the picture fitted to the window with black bars at the screen's own pixels (on a software
 // rasteriser at 1024x768, unless ?resolution=native), toggles full screen, and shows every
 // failure as text; and plays the show to a listener's own file, picked or dropped, decoded here by the
-// browser and never sent anywhere; or draws the show to what it hears live, a microphone or a shared
-// tab's sound, through an AudioWorklet that hands the samples to the module. Play again replays the
-// same track in place: nothing is fetched or decoded again. index.html?step=FPS&at=T[&events]
-// [&size=WxH][&track=URL] and index.html?listen[&events] are the automation contract (README).
+// browser and never sent anywhere, its posters naming it from its tags (read by the module from the
+// file's bytes, set in fonts fetched from this site); or draws the show to what it hears live, a
+// microphone or a shared tab's sound, through an AudioWorklet that hands the samples to the module.
+// Play again replays the same track in place: nothing is fetched or decoded again.
+// index.html?step=FPS&at=T[&events][&size=WxH][&track=URL[&title=TEXT][&artist=TEXT]] and
+// index.html?listen[&events] are the automation contract (README).
 'use strict';
 (function () {
   const ShowWidth = 1024, ShowHeight = 768;
@@ -172,6 +174,20 @@
   let startable = false;
   let pendingFile = null;       // chosen before the show could take it
 
+  // What the module needs beside the decoded samples to name a listener's track: the file's bytes,
+  // for its tags, and the fonts its posters are set in, fetched from this site on first need.
+  async function putWordsFiles(blob) {
+    const fonts = [];
+    for (let i = 0; Module._web_poster_font(i); i++) fonts.push(Module.UTF8ToString(Module._web_poster_font(i)));
+    if (!Module.FS.analyzePath('/fonts').exists) Module.FS.mkdir('/fonts');
+    await Promise.all(fonts.map(async (font) => {
+      if (Module.FS.analyzePath('/fonts/' + font).exists) return;
+      const bytes = await fetchFile('fonts/' + font);   // a missing font is left out: the module names it
+      if (bytes) Module.FS.writeFile('/fonts/' + font, bytes);
+    }));
+    Module.FS.writeFile('/listener-track', new Uint8Array(await blob.arrayBuffer()));
+  }
+
   function trackFailure(name, code) {
     return 'can\'t play \'' + name + '\': ' + Module.UTF8ToString(Module._web_music_error_text(code));
   }
@@ -229,6 +245,7 @@
       fail(typeof code === 'number' ? trackFailure(file.name, code) : String(code));
       return;
     }
+    await putWordsFiles(file);
     listener = {name: file.name};
     window.showFigures.listenerName = file.name;
     const name = Module.stringToNewUTF8(file.name);
@@ -321,7 +338,8 @@
     const response = await fetch(url).catch(() => null);
     if (!response || !response.ok) throw trackFailure(name, TrackNotFound);
     try {
-      return {name: name, buffer: await decodeOwnTrack(await response.blob())};
+      const blob = await response.blob();
+      return {name: name, blob: blob, buffer: await decodeOwnTrack(blob)};
     } catch (code) {
       throw typeof code === 'number' ? trackFailure(name, code) : String(code);
     }
@@ -335,6 +353,8 @@
       window.showFigures.listenerCues = value;
       window.showFigures.listenerCuesAt = performance.now();
       window.showFigures.wasmHeapBytes = Module.HEAP8.length;
+    } else if (what === 'tempo' || what === 'words') {
+      window.showFigures[what === 'tempo' ? 'listenerTempoMs' : 'listenerWordsMs'] = value;
     } else if (what === 'decoded') {
       window.showFigures.decodedTrackBytes = value;
       window.showFigures.decodedAt = performance.now();
@@ -388,6 +408,19 @@
   window.showStepAgain = () => {
     document.title = 'stepping';
     Module._web_start();
+  };
+  // A listener's posters as PNG files (name: base64), as showcap --posters writes them; {} before.
+  window.showPosters = () => {
+    if (!Module.FS.analyzePath('/posters').exists) Module.FS.mkdir('/posters');
+    const dir = Module.stringToNewUTF8('/posters');
+    const written = Module._web_write_posters(dir);
+    Module._free(dir);
+    const out = {};
+    if (!written) return out;
+    for (const name of Module.FS.readdir('/posters')) {
+      if (name.endsWith('.png')) out[name] = btoa(String.fromCharCode(...Module.FS.readFile('/posters/' + name)));
+    }
+    return out;
   };
   window.showAudioClock = () => ({
     contextTime: Module._web_audio_clock(0), baseLatency: Module._web_audio_clock(1),
@@ -458,9 +491,11 @@
       if (params.has('track')) {
         try {
           const track = await fetchOwnTrack(new URL(params.get('track'), location.href));
+          await putWordsFiles(track.blob);
           Module.listenerTrack = track.buffer;
           listener = {name: track.name};
           args.push('--page-track', track.name);
+          for (const word of ['title', 'artist']) if (params.has(word)) args.push('--' + word, params.get(word));
         } catch (text) {
           fail(String(text));
           return;

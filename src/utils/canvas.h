@@ -1,6 +1,7 @@
-// A grey drawing surface for the generator's images: float coverage in [0, 1], soft-edged shapes,
-// blur, seeded noise and 8-bit PNG output. Everything is a pure function of its arguments, so the
-// same calls always give the same bytes.
+// A grey drawing surface for the generator's images and a listener's posters: float coverage in
+// [0, 1], soft-edged shapes, blur, seeded noise and 8-bit PNG output. Everything is a pure function of
+// its arguments, so the same calls always give the same bytes; only the blur's kernel goes through
+// the C library (exp), whose last bit may differ between libraries, so the posters leave it out.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -1,6 +1,8 @@
 // FreeType set-up and glyph compositing. Outlines come from FreeType's stroker, so they follow the
-// real glyph contours rather than a blurred silhouette.
-#include "typeset.h"
+// real glyph contours rather than a blurred silhouette. Glyphs are placed with integer (26.6 and
+// 16.16 fixed-point) arithmetic wherever FreeType takes over, so the same run gives the same pixels
+// on every machine, the browser's wasm included.
+#include "utils/typeset.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -10,6 +12,8 @@
 #include <cmath>
 #include <stdexcept>
 #include <vector>
+
+#include "utils/utf8.h"
 
 namespace {
 
@@ -26,45 +30,69 @@ constexpr FontFile FontFiles[] = {
     {FontStyle::SerifCondensedBold, "DejaVuSerifCondensed-Bold.ttf"},
     {FontStyle::MonoBold,           "DejaVuSansMono-Bold.ttf"},
 };
-static_assert(sizeof(FontFiles) / sizeof(FontFiles[0]) == 6, "one file per FontStyle");
-
-std::vector<uint32_t> decodeUtf8(const std::string& s)
-{
-    std::vector<uint32_t> out;
-    for (size_t i = 0; i < s.size();) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : 3;
-        uint32_t cp = extra == 0 ? c : extra == 1 ? (c & 0x1f) : extra == 2 ? (c & 0x0f) : (c & 0x07);
-        for (int k = 1; k <= extra && i + size_t(k) < s.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + size_t(k)]) & 0x3f);
-        out.push_back(cp);
-        i += size_t(extra) + 1;
-    }
-    return out;
-}
+static_assert(sizeof(FontFiles) / sizeof(FontFiles[0]) == FontStyleCount, "one file per FontStyle");
 
 }  // namespace
 
-struct Typesetter::Impl {
+const char* fontFileName(FontStyle style) { return FontFiles[int(style)].file; }
+
+std::string freetypeVersion()
+{
     FT_Library library = nullptr;
-    FT_Face faces[6] = {};
+    if (FT_Init_FreeType(&library)) return "?";
+    FT_Int major = 0, minor = 0, patch = 0;
+    FT_Library_Version(library, &major, &minor, &patch);
+    FT_Done_FreeType(library);
+    return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(patch);
+}
+
+struct Typesetter::Impl {
+    std::string directory;
+    FT_Library library = nullptr;
+    FT_Face faces[FontStyleCount] = {};
     FT_Stroker stroker = nullptr;
 
+    FT_Face open(FontStyle style)
+    {
+        FT_Face& f = faces[int(style)];
+        if (!f) {
+            const std::string path = directory + "/" + fontFileName(style);
+            if (FT_New_Face(library, path.c_str(), 0, &f)) {
+                f = nullptr;
+                throw std::runtime_error("missing font " + path + " (Debian: fonts-dejavu-core, fonts-dejavu-extra)");
+            }
+        }
+        return f;
+    }
     FT_Face face(FontStyle style, float size)
     {
-        FT_Face f = faces[int(style)];
+        FT_Face f = open(style);
         FT_Set_Char_Size(f, 0, FT_F26Dot6(std::lround(size * 64)), 72, 72);
         return f;
     }
+
+    // Where a code point's glyph comes from: the run's font, else Sans Bold, else the run's font's
+    // replacement character (every DejaVu face has U+FFFD), else its .notdef box.
+    struct Glyph {
+        FT_Face face;
+        FT_UInt index;
+    };
+    Glyph glyph(FontStyle style, float size, uint32_t cp)
+    {
+        FT_Face own = face(style, size);
+        if (FT_UInt i = FT_Get_Char_Index(own, cp)) return {own, i};
+        if (style != FontStyle::SansBold) {
+            FT_Face fallback = face(FontStyle::SansBold, size);
+            if (FT_UInt i = FT_Get_Char_Index(fallback, cp)) return {fallback, i};
+        }
+        return {own, FT_Get_Char_Index(own, ReplacementCharacter)};
+    }
 };
 
-Typesetter::Typesetter() : impl_(new Impl)
+Typesetter::Typesetter(const std::string& fontDirectory) : impl_(new Impl)
 {
+    impl_->directory = fontDirectory;
     if (FT_Init_FreeType(&impl_->library)) throw std::runtime_error("FreeType failed to start");
-    for (const FontFile& f : FontFiles) {
-        const std::string path = std::string(FontDirectory) + "/" + f.file;
-        if (FT_New_Face(impl_->library, path.c_str(), 0, &impl_->faces[int(f.style)]))
-            throw std::runtime_error("missing font " + path + " (Debian: fonts-dejavu-core, fonts-dejavu-extra)");
-    }
     FT_Stroker_New(impl_->library, &impl_->stroker);
 }
 
@@ -78,15 +106,29 @@ Typesetter::~Typesetter()
 
 float Typesetter::advance(const std::string& utf8, const TextStyle& style)
 {
-    FT_Face f = impl_->face(style.font, style.size);
-    FT_Set_Transform(f, nullptr, nullptr);
-    float total = 0;
     const std::vector<uint32_t> cps = decodeUtf8(utf8);
+    float total = 0;
     for (size_t i = 0; i < cps.size(); ++i) {
-        if (FT_Load_Char(f, cps[i], FT_LOAD_NO_HINTING)) continue;
-        total += f->glyph->advance.x / 64.0f + (i + 1 < cps.size() ? style.tracking : 0.0f);
+        const Impl::Glyph g = impl_->glyph(style.font, style.size, cps[i]);
+        FT_Set_Transform(g.face, nullptr, nullptr);
+        if (FT_Load_Glyph(g.face, g.index, FT_LOAD_NO_HINTING)) continue;
+        total += g.face->glyph->advance.x / 64.0f + (i + 1 < cps.size() ? style.tracking : 0.0f);
     }
     return total;
+}
+
+std::vector<float> Typesetter::unitAdvances(const std::vector<uint32_t>& codePoints, FontStyle font)
+{
+    // Measured at 1000 pixels per em, where the 26.6 advances keep three decimals of an em.
+    constexpr float Size = 1000;
+    std::vector<float> out;
+    out.reserve(codePoints.size());
+    for (uint32_t cp : codePoints) {
+        const Impl::Glyph g = impl_->glyph(font, Size, cp);
+        FT_Set_Transform(g.face, nullptr, nullptr);
+        out.push_back(FT_Load_Glyph(g.face, g.index, FT_LOAD_NO_HINTING) ? 0.0f : g.face->glyph->advance.x / 64.0f / Size);
+    }
+    return out;
 }
 
 float Typesetter::capHeight(const TextStyle& style)
@@ -99,7 +141,6 @@ float Typesetter::capHeight(const TextStyle& style)
 
 void Typesetter::draw(Canvas& c, const std::string& utf8, Vec2 origin, const TextStyle& style)
 {
-    FT_Face f = impl_->face(style.font, style.size);
     const double a = style.angle * M_PI / 180.0;
     const double ca = std::cos(a), sa = std::sin(a);
     // FreeType's y axis points up, the canvas's down: rotate by the angle, then flip on the way out.
@@ -116,10 +157,18 @@ void Typesetter::draw(Canvas& c, const std::string& utf8, Vec2 origin, const Tex
         FT_Vector delta;
         delta.x = FT_Pos(std::lround((px - fx) * 64));
         delta.y = FT_Pos(std::lround(-(py - fy) * 64));
+        const Impl::Glyph g = impl_->glyph(style.font, style.size, cp);
+        FT_Face f = g.face;
         FT_Set_Transform(f, &m, &delta);
-        if (FT_Load_Char(f, cp, FT_LOAD_NO_HINTING)) continue;
+        if (FT_Load_Glyph(f, g.index, FT_LOAD_NO_HINTING)) {
+            FT_Set_Transform(f, nullptr, nullptr);
+            continue;
+        }
         FT_Glyph glyph = nullptr;
-        if (FT_Get_Glyph(f->glyph, &glyph)) continue;
+        if (FT_Get_Glyph(f->glyph, &glyph)) {
+            FT_Set_Transform(f, nullptr, nullptr);
+            continue;
+        }
         if (style.outline > 0) {
             FT_Stroker_Set(impl_->stroker, FT_Fixed(std::lround(style.outline * 32)), FT_STROKER_LINECAP_ROUND,
                            FT_STROKER_LINEJOIN_ROUND, 0);
@@ -145,10 +194,9 @@ void Typesetter::draw(Canvas& c, const std::string& utf8, Vec2 origin, const Tex
         }
         FT_Done_Glyph(glyph);
         FT_Set_Transform(f, nullptr, nullptr);
-        FT_Load_Char(f, cp, FT_LOAD_NO_HINTING);
+        FT_Load_Glyph(f, g.index, FT_LOAD_NO_HINTING);
         pen += f->glyph->advance.x / 64.0f + style.tracking;
     }
-    FT_Set_Transform(f, nullptr, nullptr);
 }
 
 void Typesetter::drawCentred(Canvas& c, const std::string& utf8, Vec2 centre, const TextStyle& style)

@@ -1,6 +1,6 @@
 // Soft shapes are drawn from exact distances (to a point, a segment, a polygon edge) turned into
 // coverage over a ramp of `soft` pixels: that keeps edges smooth at any size without supersampling.
-#include "canvas.h"
+#include "utils/canvas.h"
 
 #include <png.h>
 
