@@ -38,6 +38,7 @@ public:
     explicit LoopedTrack(const DecodedTrack& track) : track_(track) {}
     bool open(const std::string&, std::string&) override { return true; }
     std::string sourceName() const override { return "looped track"; }
+    std::string sourceDescription() const override { return sourceName(); }
     size_t read(float* stereo, size_t maxFrames) override
     {
         const size_t frames = std::min<size_t>(maxFrames, due_);

@@ -15,6 +15,7 @@ public:
     // that names what is missing ("no sound server answers", "there is no source named 'x'").
     virtual bool open(const std::string& source, std::string& error) = 0;
     virtual std::string sourceName() const = 0;   // what is listened to, as the server names it
+    virtual std::string sourceDescription() const = 0;   // and as it is shown to people ("Monitor of ...")
     // Up to maxFrames frames of interleaved 44.1 kHz stereo that arrived since the last read, oldest
     // first. While the server is away it returns none and tries, now and then, to listen again.
     virtual size_t read(float* stereo, size_t maxFrames) = 0;

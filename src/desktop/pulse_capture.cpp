@@ -30,6 +30,7 @@ struct Lookup {
     pa_threaded_mainloop* loop;
     std::string name;
     bool found = false;
+    std::string description;
 };
 }  // namespace
 
@@ -74,7 +75,7 @@ bool PulseCapture::connect(const std::string& source, std::string& error)
     }
     pa_threaded_mainloop* loop = client_.loop();
     pa_context* context = client_.context();
-    Lookup lookup{loop, source};
+    Lookup lookup{loop, source, false, ""};
     if (source.empty()) {
         waitFor(loop, pa_context_get_server_info(
                            context,
@@ -94,6 +95,7 @@ bool PulseCapture::connect(const std::string& source, std::string& error)
                        [](pa_context*, const pa_source_info* info, int, void* data) {
                            auto* l = static_cast<Lookup*>(data);
                            if (info) l->found = true;
+                           if (info && info->description) l->description = info->description;
                            pa_threaded_mainloop_signal(l->loop, 0);
                        },
                        &lookup));
@@ -102,6 +104,7 @@ bool PulseCapture::connect(const std::string& source, std::string& error)
         return false;
     }
     resolved_ = lookup.name;
+    description_ = lookup.description.empty() ? lookup.name : lookup.description;
 
     const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, MusicSampleRate, uint8_t(MusicChannels)};
     stream_ = pa_stream_new(context, "listen", &format, nullptr);

@@ -23,6 +23,7 @@ public:
 
     bool open(const std::string& source, std::string& error) override;
     std::string sourceName() const override { return resolved_; }
+    std::string sourceDescription() const override { return description_; }
     size_t read(float* stereo, size_t maxFrames) override;
     bool listening() const override { return stream_ && !lost_.load(); }
     double latencySeconds() const override;
@@ -36,6 +37,7 @@ private:
     SampleRing ring_;
     std::string asked_;      // as given to open: empty for what the desktop plays
     std::string resolved_;   // the source's own name
+    std::string description_;
     PulseClient client_;
     pa_stream* stream_ = nullptr;
     std::atomic<bool> lost_{false};   // set on the loop's thread

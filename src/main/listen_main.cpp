@@ -1,18 +1,26 @@
 // showlisten: the show to whatever plays, live on the desktop: it listens to the sound server (what
 // the desktop plays, or a named source such as a microphone), plays no sound itself, and draws until
-// Escape or a stop signal. `show --listen` starts it.
+// Escape or a stop signal. Its posters name the track a media player announces (MPRIS), set again
+// when the track changes, or the source listened to. `show --listen` starts it.
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <future>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio/sound_capture.h"
+#include "desktop/mpris_watch.h"
 #include "main/listen_host.h"
+#include "main/listener_words.h"
 #include "main/show.h"
 #include "timeline/event_log.h"
 #include "timeline/timeline_events.h"
 #include "utils/format.h"
+#include "utils/texture_library.h"
+#include "utils/typeset.h"
 #include "utils/video.h"
 
 namespace {
@@ -27,6 +35,19 @@ double unixSeconds()
     timespec ts;
     clock_gettime(CLOCK_REALTIME, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// The posters for what is heard now; none (the show's own stay) where the fonts are missing, said once.
+std::vector<NamedImage> postersFor(const NowPlaying& now, const std::string& source)
+{
+    static bool told = false;
+    std::vector<NamedImage> posters;
+    std::string error;
+    if (!setPosters(liveWords(source, now.title, now.artist, now.album), source, FontDirectory, posters, error) && !told) {
+        std::fprintf(stderr, "show: %s\n", error.c_str());
+        told = true;
+    }
+    return posters;
 }
 }  // namespace
 
@@ -75,11 +96,24 @@ int main(int argc, char** argv)
         log = std::make_unique<EventLog>(events.get());
     }
 
+    // Until a player announces a track, the posters name the source; set again on the watch's thread's
+    // word, away from the frames, and put into the textures in the frame after.
+    MprisWatch watch;
+    ShowScore score = listeningScore();
+    score.posters = postersFor(NowPlaying(), capture->sourceDescription());
     initVideo(ShowWidth, ShowHeight, true);
-    startShow(listeningScore());
+    startShow(score);
     setTimelineObserver(log.get());
     ListenHost host(*capture);
-    runShow(host);   // only Escape or a stop signal ends it: the music never does
+    ShowRun run;
+    std::future<std::vector<NamedImage>> posters;
+    NowPlaying now;
+    while (run.step(host)) {   // only Escape or a stop signal ends it: the music never does
+        if (watch.changed(now))
+            posters = std::async(std::launch::async, postersFor, now, capture->sourceDescription());
+        if (posters.valid() && posters.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+            replaceLibraryTextures(posters.get());
+    }
     setTimelineObserver(nullptr);
     stopShow();
     closeVideo();

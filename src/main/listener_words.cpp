@@ -20,6 +20,14 @@ bool addTrackWords(ShowScore& score, const std::string& tagFile, const std::stri
     overrideWords(words, options.title, options.artist);
     words.tempo = tempo;
     words.lengthMs = lengthMs;
+    if (!setPosters(words, shownName, fontDirectory, score.posters, error)) return false;
+    score.words = words;
+    return true;
+}
+
+bool setPosters(const TrackWords& words, const std::string& shownName, const std::string& fontDirectory,
+                std::vector<NamedImage>& posters, std::string& error)
+{
     // Checked here rather than caught from the typesetter: the page's wasm catches no C++ exception.
     for (FontStyle font : PosterFonts) {
         const std::string path = fontDirectory + "/" + fontFileName(font);
@@ -31,13 +39,26 @@ bool addTrackWords(ShowScore& score, const std::string& tagFile, const std::stri
     }
     try {
         Typesetter type(fontDirectory);
-        score.posters = listenerPosters(words, type);
+        posters = listenerPosters(words, type);
     } catch (const std::runtime_error& e) {
         error = "can't set the words of '" + shownName + "': " + e.what();
         return false;
     }
-    score.words = words;
     return true;
+}
+
+TrackWords liveWords(const std::string& source, const std::string& title, const std::string& artist,
+                     const std::string& album)
+{
+    TagValues tags;
+    if (title.empty()) {
+        tags.title = {source};
+    } else {
+        tags.title = {title};
+        if (!artist.empty()) tags.artist = {artist};
+        if (!album.empty()) tags.album = {album};
+    }
+    return wordsFromTags(tags, source);
 }
 
 std::string wordsDependencies(const std::string& fontDirectory)

@@ -21,6 +21,16 @@ bool addTrackWords(ShowScore& score, const std::string& tagFile, const std::stri
                    const WordOptions& options, int tempo, uint32_t lengthMs, const std::string& fontDirectory,
                    std::string& error);
 
+// The posters set from words (the fonts checked first): false with error set as addTrackWords sets it.
+bool setPosters(const TrackWords& words, const std::string& shownName, const std::string& fontDirectory,
+                std::vector<NamedImage>& posters, std::string& error);
+
+// --- Sound heard live (no file, no length, no tempo: the ring says LIVE)
+// The words while the show listens: the track a media player announces (title, artist, album), or,
+// with no title, the source listened to.
+TrackWords liveWords(const std::string& source, const std::string& title, const std::string& artist,
+                     const std::string& album);
+
 // --- What the words and posters depend on beside the track
 // "TagLib 1.13, FreeType 2.12.1, fonts 0123456789abcdef" (a digest of the posters' font files; "fonts
 // missing NAME" where one is): machines whose lines are the same set the same posters.

@@ -26,6 +26,7 @@ public:
         return true;
     }
     std::string sourceName() const override { return name_; }
+    std::string sourceDescription() const override { return name_; }
     size_t read(float* stereo, size_t maxFrames) override
     {
         const size_t frames = std::min(maxFrames, waiting.size() / MusicChannels);

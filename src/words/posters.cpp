@@ -110,11 +110,12 @@ void paintLayer(std::vector<float>& rgb, const Canvas& layer, Rgb colour, bool a
     }
 }
 
-// The little words under the title poster's rule: what of album, year and length is known.
+// The little words under the title poster's rule: what of album, year and length is known (sound
+// heard live has no length).
 std::vector<std::string> sideLines(const TrackWords& w)
 {
     std::vector<std::string> out;
-    for (const std::string& s : {w.album, w.year, lengthText(w.lengthMs)})
+    for (const std::string& s : {w.album, w.year, w.lengthMs > 0 ? lengthText(w.lengthMs) : std::string()})
         if (!s.empty()) out.push_back(s);
     return out;
 }
@@ -213,9 +214,10 @@ Image tempoPoster(const TrackWords& words, Typesetter& type)
     paintRing(c, centre, 390, 4.0f, 1.0f, 1.0f);
     for (int i = 0; i < 16; ++i) paintDisc(c, onCircle(centre, 390, 90.0 - i * 22.5), i % 4 == 0 ? 14.0f : 7.0f, 1.0f, 1.0f);
 
-    // The tempo where the beat is sure; else the length, which is always true.
-    const bool tempo = words.tempo > 0;
-    const std::string figure = tempo ? std::to_string(words.tempo) : lengthText(words.lengthMs);
+    // The tempo where the beat is sure; else the length, which is always true; heard live, no length
+    // is known, and LIVE is what is true.
+    const bool tempo = words.tempo > 0, live = !tempo && words.lengthMs == 0;
+    const std::string figure = tempo ? std::to_string(words.tempo) : live ? "LIVE" : lengthText(words.lengthMs);
     TextStyle digits;
     digits.font = FontStyle::SansCondensedBold;
     digits.size = 100;
@@ -228,12 +230,12 @@ Image tempoPoster(const TrackWords& words, Typesetter& type)
     unit.font = FontStyle::SansBold;
     unit.size = 110;
     unit.angle = 90;
-    type.draw(c, tempo ? "BPM" : "TIME", {960, 700}, unit);
+    type.draw(c, tempo ? "BPM" : live ? "NOW" : "TIME", {960, 700}, unit);
 
     TextStyle caption;
     caption.font = FontStyle::MonoBold;
     caption.size = 30;
-    const std::string lead = tempo ? "beats per minute" : "minutes : seconds";
+    const std::string lead = tempo ? "beats per minute" : live ? "heard as it plays" : "minutes : seconds";
     const Set rest = fitted(type, words.title, caption, box(780 - type.advance(lead + MiddleDot, caption), 30, 30, 30, 1));
     type.draw(c, lead + (rest.lines.empty() ? "" : MiddleDot + rest.lines[0]), {120, 950}, caption);
     clearBorder(c, 2);

@@ -21,7 +21,8 @@ static_assert(sizeof(PosterFonts) / sizeof(PosterFonts[0]) == 5, "five fonts");
 
 // --- Making (the same words give the same bytes on every machine: no libm call but sqrt)
 Image titlePoster(const TrackWords& words, Typesetter& type);   // 1024x1024 grey: the title over its outline echo, a rule, the artist, album, year, length
-Image tempoPoster(const TrackWords& words, Typesetter& type);   // 1024x1024 grey: the tempo (or, withheld, the length) in a ring of beat dots
+Image tempoPoster(const TrackWords& words, Typesetter& type);   // 1024x1024 grey: the tempo (or, withheld, the length;
+                                                                // no length: LIVE) in a ring of beat dots
 Image closingCard(const TrackWords& words, Typesetter& type);   // 512x512 RGB: the title, "the end", the artist, the credits
 // All three, by the file each stands in for (rows bottom first, as decodePng gives them), in load order.
 std::vector<NamedImage> listenerPosters(const TrackWords& words, Typesetter& type);
