@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "audio/decoded_track.h"
+#include "event_lines.h"
 #include "audio/music_errors.h"
 #include "audio_form.h"
 #include "effects.h"
@@ -117,21 +118,6 @@ struct ShowLog {
     double fps = 60;
 };
 
-// The value after "key": in one JSON line (the capture writes flat objects, one a line).
-const char* field(const std::string& line, const char* key)
-{
-    const std::string k = std::string("\"") + key + "\":";
-    const size_t at = line.find(k);
-    return at == std::string::npos ? nullptr : line.c_str() + at + k.size();
-}
-
-double number(const std::string& line, const char* key)
-{
-    const char* v = field(line, key);
-    if (!v) throw std::runtime_error("event line without \"" + std::string(key) + "\": " + line.substr(0, 80));
-    return std::strtod(v, nullptr);
-}
-
 ShowLog readEventLog(const std::string& path)
 {
     std::ifstream in(path);
@@ -148,17 +134,17 @@ ShowLog readEventLog(const std::string& path)
                                                             {"\"ElectroFrag\"", EffectKind::Spark},
                                                             {"\"BezierFrag\"", EffectKind::Stroke}};
     for (std::string line; std::getline(in, line);) {
-        const char* event = field(line, "event");
+        const char* event = eventField(line, "event");
         if (!event) continue;
         if (!std::strncmp(event, "\"frame\"", 7)) {
-            log.frames[long(number(line, "frame"))] = {number(line, "musicTime"), number(line, "demoTime")};
+            log.frames[long(eventNumber(line, "frame"))] = {eventNumber(line, "musicTime"), eventNumber(line, "demoTime")};
         } else if (!std::strncmp(event, "\"cue\"", 5)) {
-            log.lastCueFrame = std::max(log.lastCueFrame, long(number(line, "frame")));
+            log.lastCueFrame = std::max(log.lastCueFrame, long(eventNumber(line, "frame")));
         } else if (!std::strncmp(event, "\"fragment\"", 10)) {
-            const char* kind = field(line, "kind");
+            const char* kind = eventField(line, "kind");
             for (const auto& k : Kinds)
                 if (kind && !std::strncmp(kind, k.first, std::strlen(k.first)))
-                    pending.push_back({k.second, long(number(line, "frame")), number(line, "start"), number(line, "lifetime")});
+                    pending.push_back({k.second, long(eventNumber(line, "frame")), eventNumber(line, "start"), eventNumber(line, "lifetime")});
         }
     }
     if (log.frames.size() < 2) throw std::runtime_error(path + " has no frames");

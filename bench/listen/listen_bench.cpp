@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "audio/decoded_track.h"
+#include "event_lines.h"
 #include "audio/music_errors.h"
 #include "band_onsets.h"
 #include "listen_measures.h"
@@ -44,20 +45,6 @@ struct CaptureLog {
     double firstCue = -1;   // music seconds; -1 without cues
 };
 
-const char* field(const std::string& line, const char* key)
-{
-    const std::string k = std::string("\"") + key + "\":";
-    const size_t at = line.find(k);
-    return at == std::string::npos ? nullptr : line.c_str() + at + k.size();
-}
-
-double number(const std::string& line, const char* key)
-{
-    const char* v = field(line, key);
-    if (!v) throw std::runtime_error("event line without \"" + std::string(key) + "\": " + line.substr(0, 80));
-    return std::strtod(v, nullptr);
-}
-
 CaptureLog readCaptureLog(const std::string& path)
 {
     std::ifstream in(path);
@@ -65,21 +52,21 @@ CaptureLog readCaptureLog(const std::string& path)
     CaptureLog log;
     std::map<long, double> musicTimeOf;   // frame -> music seconds
     for (std::string line; std::getline(in, line);) {
-        const char* event = field(line, "event");
+        const char* event = eventField(line, "event");
         if (!event) continue;
         if (!std::strncmp(event, "\"frame\"", 7)) {
-            musicTimeOf[long(number(line, "frame"))] = number(line, "musicTime");
+            musicTimeOf[long(eventNumber(line, "frame"))] = eventNumber(line, "musicTime");
         } else if (!std::strncmp(event, "\"cue\"", 5)) {
-            const double t = number(line, "cueTime");
+            const double t = eventNumber(line, "cueTime");
             log.cues.push_back(t);
             if (log.firstCue < 0 || t < log.firstCue) log.firstCue = t;
         } else if (!std::strncmp(event, "\"fragment\"", 10)) {
-            const char* kind = field(line, "kind");
+            const char* kind = eventField(line, "kind");
             for (int r = 0; r < RuleCount; ++r)
                 if (kind && !std::strncmp(kind, Rules[r].kind, std::strlen(Rules[r].kind))) {
-                    const auto f = musicTimeOf.find(long(number(line, "frame")));
+                    const auto f = musicTimeOf.find(long(eventNumber(line, "frame")));
                     if (f == musicTimeOf.end()) throw std::runtime_error(path + ": a fragment of a frame the log does not list");
-                    log.spawns[r].push_back({f->second, number(line, "start")});
+                    log.spawns[r].push_back({f->second, eventNumber(line, "start")});
                 }
         }
     }
