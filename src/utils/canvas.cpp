@@ -328,3 +328,13 @@ void writePng(const std::string& path, int width, int height, int channels, cons
     png_destroy_write_struct(&png, &info);
     if (std::fflush(file.get()) != 0) throw std::runtime_error("can't write " + path);
 }
+
+void paintLayer(std::vector<float>& rgb, const Canvas& layer, Tint colour, bool additive)
+{
+    const float col[3] = {colour.r / 255.0f, colour.g / 255.0f, colour.b / 255.0f};
+    for (size_t i = 0; i < layer.v.size(); ++i) {
+        const float a = std::min(1.0f, std::max(0.0f, layer.v[i]));
+        float* px = &rgb[i * 3];
+        for (int k = 0; k < 3; ++k) px[k] = additive ? px[k] + col[k] * a : px[k] * (1 - a) + col[k] * a;
+    }
+}

@@ -50,6 +50,14 @@ void radialFade(Canvas& c, float innerRadius, float outerRadius);
 void clearBorder(Canvas& c, int pixels);                   // forces the outermost rows and columns to 0
 void clampValues(Canvas& c);                               // into [0, 1]
 
+// --- Colour: an RGB image as floats, three a pixel, top row first, the size of its layers
+struct Tint {
+    float r, g, b;   // 0..255
+};
+// Lays a grey layer on the image in one colour: its value, clamped to [0, 1], is the colour's opacity
+// (additive: the colour times the value is added, for glows and sparks).
+void paintLayer(std::vector<float>& rgb, const Canvas& layer, Tint colour, bool additive);
+
 // --- Noise (deterministic, seeded)
 uint32_t hash32(uint32_t x);
 float hashUnit(uint32_t seed, uint32_t index);             // [0, 1)

@@ -96,20 +96,6 @@ void drawFromTop(Typesetter& type, Canvas& c, const std::string& text, float lef
     type.draw(c, text, {left, top + type.capHeight(s)}, s);
 }
 
-struct Rgb {
-    float r, g, b;
-};
-
-void paintLayer(std::vector<float>& rgb, const Canvas& layer, Rgb colour, bool additive)
-{
-    const float col[3] = {colour.r / 255.0f, colour.g / 255.0f, colour.b / 255.0f};
-    for (size_t i = 0; i < layer.v.size(); ++i) {
-        const float a = std::min(1.0f, std::max(0.0f, layer.v[i]));
-        float* px = &rgb[i * 3];
-        for (int k = 0; k < 3; ++k) px[k] = additive ? px[k] + col[k] * a : px[k] * (1 - a) + col[k] * a;
-    }
-}
-
 // The little words under the title poster's rule: what of album, year and length is known (sound
 // heard live has no length).
 std::vector<std::string> sideLines(const TrackWords& w)

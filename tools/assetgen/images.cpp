@@ -558,20 +558,6 @@ Canvas posterTempo(Typesetter& type)
 
 // ---------------------------------------------------------------- closing card
 
-struct Rgb {
-    float r, g, b;
-};
-
-void paintLayer(std::vector<float>& rgb, const Canvas& layer, Rgb colour, bool additive)
-{
-    for (size_t i = 0; i < layer.v.size(); ++i) {
-        const float a = std::min(1.0f, std::max(0.0f, layer.v[i]));
-        float* px = &rgb[i * 3];
-        const float col[3] = {colour.r / 255.0f, colour.g / 255.0f, colour.b / 255.0f};
-        for (int k = 0; k < 3; ++k) px[k] = additive ? px[k] + col[k] * a : px[k] * (1 - a) + col[k] * a;
-    }
-}
-
 ImageFile endCard(Typesetter& type)
 {
     const int n = EndCardSize;
@@ -699,9 +685,9 @@ ImageFile contactSheet(const std::vector<ImageFile>& images, Typesetter& type)
         const int ox = int(i % Columns) * Cell + Pad, oy = int(i / Columns) * (Cell + Label) + Pad;
         const int side = Cell - 2 * Pad;
         // Masks in the colours the show gives them: cool sparks and blots, warm typography.
-        const Rgb tint = im.name.compare(0, 2, "ec") == 0      ? Rgb{114, 187, 163}
-                         : im.name.compare(0, 5, "blend") == 0 ? Rgb{180, 225, 162}
-                                                               : Rgb{204, 136, 58};
+        const Tint tint = im.name.compare(0, 2, "ec") == 0      ? Tint{114, 187, 163}
+                         : im.name.compare(0, 5, "blend") == 0 ? Tint{180, 225, 162}
+                                                               : Tint{204, 136, 58};
         for (int y = 0; y < side; ++y)
             for (int x = 0; x < side; ++x) {
                 // Area average over the source pixels that fall in this sheet pixel.
@@ -770,7 +756,7 @@ ImageFile appIcon(int size)
             const float box = smoothstep(1.0f, -1.0f, outside);
             float* px = &rgba[i * 4];
             px[3] = box;
-            const std::pair<float, Rgb> layers[] = {{ringLayer.v[i], {114, 187, 163}}, {starLayer.v[i], {204, 136, 58}}};
+            const std::pair<float, Tint> layers[] = {{ringLayer.v[i], {114, 187, 163}}, {starLayer.v[i], {204, 136, 58}}};
             for (const auto& [cover, colour] : layers) {
                 const float a = std::min(1.0f, std::max(0.0f, cover)) * box;
                 const float col[3] = {colour.r / 255.0f, colour.g / 255.0f, colour.b / 255.0f};
